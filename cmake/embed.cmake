@@ -1,0 +1,17 @@
+# Turns resource files into one C++ source holding their bytes, looked up by file name.
+# Called as: cmake -DOUT=file.cpp -DFILES="a;b" -P embed.cmake
+set(body "")
+set(table "")
+set(index 0)
+foreach(f IN LISTS FILES)
+  get_filename_component(name "${f}" NAME)
+  file(READ "${f}" hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "static const unsigned char r${index}[] = {${bytes} 0x00};\n")
+  string(APPEND table "  {\"${name}\", r${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+file(WRITE "${OUT}.tmp" "// Generated from res/: the resources embedded in the executable.\n#include \"platform/resources.h\"\nnamespace platform {\n${body}\nconst EmbeddedResource kEmbeddedResources[] = {\n${table}  {nullptr, nullptr, 0}\n};\n}\n")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)

@@ -1,0 +1,41 @@
+// The application: shows the main window modally and ends when it ends.
+#include <cstdio>
+#include <cstdlib>
+#include <wx/app.h>
+
+#include "app/CMorvenDlg.h"
+#include "app/ui_init.h"
+
+class CMorvenApp : public wxApp {
+public:
+    bool OnInit() override {
+        SetAppName(TOLVANI_PRODUCT_NAME);
+        SetAppDisplayName(TOLVANI_PRODUCT_NAME);
+        app::InitUi();
+        return true;
+    }
+
+    // Runs the main window modally instead of a main loop; its end is the program's end.
+    int OnRun() override {
+        {
+            CMorvenDlg dlg;
+            SetTopWindow(&dlg);
+            dlg.ShowModal();
+            SetTopWindow(nullptr);
+        }
+        return 0;
+    }
+};
+
+wxIMPLEMENT_APP_NO_MAIN(CMorvenApp);
+
+int main(int argc, char** argv) {
+    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        std::fprintf(stderr,
+                     "tolvani: no display to open the window on; run it under a virtual one: "
+                     "xvfb-run -a %s\n",
+                     argv[0]);
+        return 1;
+    }
+    return wxEntry(argc, argv);
+}

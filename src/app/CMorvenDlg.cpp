@@ -1,0 +1,143 @@
+#include "app/CMorvenDlg.h"
+
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/gauge.h>
+#include <wx/listctrl.h>
+#include <wx/stdpaths.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+#include <wx/xrc/xmlres.h>
+
+#include "app/ui_init.h"
+#include "convert/brisk.h"
+#include "platform/app_path.h"
+#include "platform/narrow.h"
+
+namespace {
+
+// Looks up a control of the loaded template by id; the template always has it.
+template <typename T>
+T* Bound(wxWindow* parent, int id) {
+    T* control = dynamic_cast<T*>(parent->FindWindow(id));
+    wxASSERT_MSG(control, wxString::Format("control %d missing from template 102", id));
+    return control;
+}
+
+const wxString kFormats[] = {"3gp", "3gpp2", "mp4", "avi", "flv"};
+
+}  // namespace
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
+    EVT_INIT_DIALOG(CMorvenDlg::OnInitDialog)
+    EVT_CHAR_HOOK(CMorvenDlg::OnCharHook)
+    EVT_CLOSE(CMorvenDlg::OnClose)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+CMorvenDlg::CMorvenDlg(wxWindow* parent) : m_timer(this, kTimerId) {
+    app::InitUi();
+    wxXmlResource::Get()->LoadDialog(this, parent, "102");
+    BindControls();
+}
+
+CMorvenDlg::~CMorvenDlg() {
+    // Normally the close step has already ended the job; this covers a window destroyed
+    // without closing, so that no converter outlives it.
+    delete m_pJob;
+    m_pJob = nullptr;
+}
+
+wxTextCtrl* CMorvenDlg::OutputDirEdit() const { return Bound<wxTextCtrl>(const_cast<CMorvenDlg*>(this), IDC_OUTPUT_DIR); }
+
+void CMorvenDlg::BindControls() {
+    m_list = Bound<wxListCtrl>(this, IDC_INPUT_LIST);
+    m_progress = Bound<wxGauge>(this, IDC_PROGRESS);
+    m_btnAbout = Bound<wxButton>(this, IDC_ABOUT);
+    m_btnMinimise = Bound<wxButton>(this, IDC_MINIMISE);
+    m_btnClose = Bound<wxButton>(this, IDC_CLOSE);
+    for (int id = IDC_FORMAT; id <= IDC_CHANNELS; ++id) {
+        m_lists[static_cast<std::size_t>(id - IDC_FORMAT)] = Bound<wxChoice>(this, id);
+    }
+    m_banner = FindWindow(IDC_BANNER);
+
+    // The template gives each drop-down list the height of its opened list; the
+    // visible control keeps its natural height.
+    for (wxChoice* list : m_lists) {
+        const int width = list->GetSize().GetWidth();
+        list->SetMinSize(wxDefaultSize);  // the template's size was taken as the minimum
+        list->InvalidateBestSize();
+        list->SetSize(width, list->GetBestSize().GetHeight());
+        list->SetMinSize(list->GetSize());
+    }
+    SetClientSize(ConvertDialogToPixels(wxSize(455, 260)));
+}
+
+void CMorvenDlg::OnInitDialog(wxInitDialogEvent& event) {
+    event.Skip();
+    if (m_bInitialised) return;  // shown again: the window keeps its state
+    m_bInitialised = true;
+    InitialiseWindow();
+}
+
+void CMorvenDlg::InitialiseWindow() {
+    // 1. Controls are bound (constructor). 2. The window's icons.
+    if (m_hIcon.IsOk()) SetIcon(m_hIcon);
+    // 3. No job yet.
+    m_pJob = nullptr;
+    // 4. Default output directory: the top of the space the user may write.
+    OutputDirEdit()->SetValue(wxGetHomeDir());
+
+    // 5-7. Skin of the About, minimise and close buttons: see the skin module.
+
+    // 8. Input list columns, grid lines and full-row selection.
+    m_list->InsertColumn(0, wxString::FromUTF8("文件名"), wxLIST_FORMAT_LEFT, 290);
+    m_list->InsertColumn(1, wxString::FromUTF8("状态显示"), wxLIST_FORMAT_LEFT, 74);
+
+    // 9. Output formats, "3gp" selected.
+    wxChoice* formats = List(IDC_FORMAT);
+    for (unsigned i = 0; i < std::size(kFormats); ++i) formats->Insert(kFormats[i], i);
+    formats->SetSelection(0);
+
+    // 10. Parameter lists of the "3gp" preset: see the profiles module.
+    // 11. Banner page: see the skin module.
+
+    // 12. Progress range 0..1000, empty bar.
+    m_progress->SetRange(1000);
+    m_progress->SetValue(0);
+    m_progress->Refresh(false);
+
+    // 13. Option strings from the lists: see the profiles module.
+
+    // 14. Program directory.
+    m_szAppDir = platform::FromNarrow(platform::ProgramDirectory());
+}
+
+void CMorvenDlg::OnCharHook(wxKeyEvent& event) {
+    switch (event.GetKeyCode()) {
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+            return;  // Enter does nothing anywhere in the window
+        case WXK_ESCAPE:
+            Close();  // through the close step, so a running converter is ended too
+            return;
+        default:
+            event.Skip();
+    }
+}
+
+void CMorvenDlg::OnClose(wxCloseEvent&) { CloseStep(); }
+
+void CMorvenDlg::CloseStep() {
+    if (m_pJob != nullptr) {
+        delete m_pJob;  // ends the converter and waits for the job's worker
+        m_pJob = nullptr;
+    }
+    m_timer.Stop();
+    if (IsModal()) {
+        EndModal(wxID_CANCEL);
+    } else {
+        Hide();
+    }
+}

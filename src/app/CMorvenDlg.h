@@ -1,0 +1,96 @@
+#pragma once
+// The converter's one window: dialog template 102. It owns all state (the input list,
+// the parameter lists, the output directory, the running job and the option strings),
+// binds the template's controls by id, initialises them in a fixed order, routes every
+// event, and ends a running job when it closes.
+#include <array>
+#include <wx/dialog.h>
+#include <wx/icon.h>
+#include <wx/timer.h>
+
+class BriskFFmpeg;
+class wxButton;
+class wxChoice;
+class wxGauge;
+class wxListCtrl;
+class wxTextCtrl;
+
+// Control ids of template 102.
+enum : int {
+    IDC_ADD = 1000,
+    IDC_DELETE = 1001,
+    IDC_CLEAR = 1002,
+    IDC_MOVE_UP = 1003,
+    IDC_MOVE_DOWN = 1004,
+    IDC_SET_OUTPUT_DIR = 1005,
+    IDC_CONVERT = 1006,
+    IDC_OUTPUT_DIR = 1007,
+    IDC_PROGRESS = 1008,
+    IDC_FORMAT = 1009,
+    IDC_VIDEO_CODEC = 1010,
+    IDC_VIDEO_BITRATE = 1011,
+    IDC_FRAME_SIZE = 1012,
+    IDC_FRAME_RATE = 1013,
+    IDC_ASPECT_RATIO = 1014,
+    IDC_AUDIO_CODEC = 1015,
+    IDC_AUDIO_BITRATE = 1016,
+    IDC_SAMPLE_RATE = 1017,
+    IDC_CHANNELS = 1018,
+    IDC_INPUT_LIST = 1019,
+    IDC_ABOUT = 1023,
+    IDC_MINIMISE = 1024,
+    IDC_CLOSE = 1025,
+    IDC_BANNER = 1026,
+};
+
+inline constexpr int kTimerId = 1;
+
+class CMorvenDlg : public wxDialog {
+public:
+    explicit CMorvenDlg(wxWindow* parent = nullptr);
+    ~CMorvenDlg() override;
+
+    // ---- members, in the window's order ----
+    wxButton* m_btnAbout = nullptr;     // 1023
+    wxButton* m_btnMinimise = nullptr;  // 1024, hidden
+    wxButton* m_btnClose = nullptr;     // 1025, hidden
+    wxIcon m_hIcon;                     // application icon 128
+    wxListCtrl* m_list = nullptr;       // 1019, the input list
+    int m_nSelectedRow = -1;            // row last picked with the mouse, -1 for none
+    wxGauge* m_progress = nullptr;      // 1008, 0..1000
+    std::array<wxChoice*, 10> m_lists{};  // 1009 format, 1010..1018 parameters
+    wxWindow* m_banner = nullptr;       // 1026, the web banner's place
+    BriskFFmpeg* m_pJob = nullptr;      // the running conversion job, owned
+    int m_nRowCount = 0;                // rows taken at the start of a run
+    char m_szCommand[2000] = {};        // command line of the current job (UTF-8)
+    int m_nCurrentRow = 0;              // row being converted
+    wxString m_szAppDir;                // program directory, no trailing separator
+    wxString m_szVideoBitrate;          // option strings, fed to the command line
+    wxString m_szVideoCodec;
+    wxString m_szFrameSize;
+    wxString m_szFrameRate;
+    wxString m_szAudioCodec;
+    wxString m_szSampleRate;
+    wxString m_szAudioBitrate;
+    wxString m_szChannels;
+    wxTimer m_timer;                    // timer 1: polls a running conversion
+
+    // Parameter list by control id (1009..1018).
+    wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }
+    wxTextCtrl* OutputDirEdit() const;
+
+    // Event handlers.
+    void OnInitDialog(wxInitDialogEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void OnClose(wxCloseEvent& event);
+
+private:
+    void BindControls();
+    void InitialiseWindow();
+    // Destroys a running job (ending the converter) and ends the dialog.
+    void CloseStep();
+
+    bool m_bInitialised = false;
+
+    wxDECLARE_EVENT_TABLE();
+};

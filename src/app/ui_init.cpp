@@ -1,0 +1,28 @@
+#include "app/ui_init.h"
+
+#include <wx/filesys.h>
+#include <wx/fs_mem.h>
+#include <wx/image.h>
+#include <wx/xrc/xmlres.h>
+
+#include "platform/gtk_style.h"
+#include "platform/resources.h"
+
+namespace app {
+
+void InitUi() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+
+    platform::ApplyCompactControlStyle();
+    wxInitAllImageHandlers();
+    wxFileSystem::AddHandler(new wxMemoryFSHandler);  // owned by wxFileSystem
+    for (const platform::EmbeddedResource* r = platform::kEmbeddedResources; r->name; ++r) {
+        wxMemoryFSHandler::AddFile(r->name, r->data, r->size);
+    }
+    wxXmlResource::Get()->InitAllHandlers();
+    wxXmlResource::Get()->Load("memory:102.xrc");
+}
+
+}  // namespace app

@@ -1,0 +1,130 @@
+#include "convert/brisk.h"
+
+#include <chrono>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "platform/app_path.h"
+#include "platform/cmdline.h"
+
+// ---- BriskThread ----------------------------------------------------------------
+
+BriskThread::~BriskThread() { StopAndWait(); }
+
+void BriskThread::SetState(int state) {
+    std::lock_guard guard(*this);
+    m_state = state;
+}
+
+int BriskThread::GetState() {
+    std::lock_guard guard(*this);
+    return m_state;
+}
+
+bool BriskThread::StartWorker() {
+    SetState(kRunning);
+    try {
+        std::thread(&BriskThread::ThreadEntry, this).detach();
+        return true;
+    } catch (const std::system_error&) {
+        SetState(kStopped);
+        return false;
+    }
+}
+
+void BriskThread::ThreadEntry(BriskThread* self) {
+    self->SetState(kRunning);
+    self->Run();
+    self->SetState(kStopped);
+}
+
+bool BriskThread::StopAndWait() {
+    {
+        std::lock_guard guard(*this);
+        if (m_state != kRunning) return false;
+        m_state = kStopRequested;
+    }
+    // The request is a mark only: Run() ends when the tool has ended.
+    while (GetState() != kStopped) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return true;
+}
+
+// ---- BriskFFmpeg ----------------------------------------------------------------
+
+BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir) : m_toolDir(std::move(toolDir)) {
+    std::strncpy(m_command, command, sizeof m_command - 1);
+    m_command[sizeof m_command - 1] = '\0';
+    if (!StartWorker()) {
+        std::lock_guard guard(m_jobLock);
+        m_outcome.kind = JobOutcome::Kind::StartFailed;
+        m_outcome.reason = "cannot start a worker thread for the converter";
+        m_bFinished = 1;
+    }
+}
+
+BriskFFmpeg::BriskFFmpeg(const char* command) : BriskFFmpeg(command, platform::ProgramDirectory()) {}
+
+BriskFFmpeg::~BriskFFmpeg() {
+    {
+        std::lock_guard guard(m_jobLock);
+        if (!m_bFinished) {
+            if (m_process.pid > 0) {
+                platform::TerminateGroup(m_process.pid);
+            } else {
+                m_bCancelled = true;
+            }
+            m_outcome.kind = JobOutcome::Kind::Terminated;
+        }
+    }
+    StopAndWait();
+}
+
+bool BriskFFmpeg::IsFinished() {
+    std::lock_guard guard(m_jobLock);
+    return m_bFinished != 0;
+}
+
+JobOutcome BriskFFmpeg::Outcome() {
+    std::lock_guard guard(m_jobLock);
+    return m_outcome;
+}
+
+void BriskFFmpeg::Run() {
+    const std::string program = platform::JoinPath(m_toolDir, convert::kToolName);
+    const std::vector<std::string> argv = platform::SplitCommandLine(m_command);
+
+    platform::StartedProcess process;
+    {
+        std::lock_guard guard(m_jobLock);
+        if (m_bCancelled) {
+            m_bFinished = 1;
+            return;
+        }
+        m_process = platform::StartHidden(program, argv);
+        process = m_process;
+        if (process.pid <= 0) {
+            m_outcome.kind = JobOutcome::Kind::StartFailed;
+            m_outcome.reason = process.error;
+            m_bFinished = 1;
+            return;
+        }
+    }
+
+    const platform::ProcessEnd end = platform::WaitForEnd(process);
+
+    std::lock_guard guard(m_jobLock);
+    platform::ReapGroup(m_process);
+    if (m_outcome.kind != JobOutcome::Kind::Terminated) {
+        m_outcome.kind = end.signalled ? JobOutcome::Kind::Signalled : JobOutcome::Kind::Exited;
+        m_outcome.code = end.code;
+        if (!m_outcome.Succeeded()) {
+            m_outcome.reason = platform::LastLine(end.outputTail);
+            if (m_outcome.reason.empty()) {
+                m_outcome.reason = end.signalled ? "converter ended by signal " + std::to_string(end.code)
+                                                 : "converter failed with status " + std::to_string(end.code);
+            }
+        }
+    }
+    m_bFinished = 1;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The contract between the program and the converter tool vv.exe: the command line it
+// is started with and the progress file it writes.
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace convert {
+
+// The command line travels in a 2000-byte buffer, terminator included.
+inline constexpr std::size_t kCommandCapacity = 2000;
+
+inline constexpr const char* kToolName = "vv.exe";
+inline constexpr const char* kProgressFileName = "progress.txt";
+inline constexpr const char* kH264PresetFileName = "h264.dat";
+
+// The eight option strings in command-line slot order: video codec, video bitrate,
+// frame size, frame rate, audio codec, sample rate, audio bitrate, channels.
+using OptionSlots = std::array<std::string, 8>;
+
+struct ComposedCommand {
+    bool ok = false;
+    std::string command;  // the whole line, when ok
+    std::string error;    // why there is none, when not ok
+};
+
+// Fills `vv.exe -i "INPUT" -y S1 S2 S3 S4 S5 S6 S7 S8 "OUTPUT"`. The option strings go
+// in verbatim (trailing blanks kept); the two paths are quoted so that each reaches the
+// tool as exactly one argument, whatever it holds. A line that would not fit the
+// 2000-byte buffer with its terminator is refused, never cut.
+ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& options,
+                               std::string_view output);
+
+// progress.txt in the given program directory.
+std::string ProgressFilePath(std::string_view appDir);
+
+// Writes the single character "0" (no line end) into the progress file, creating or
+// truncating it. False when the file cannot be written.
+bool ResetProgress(std::string_view appDir);
+
+// The progress value as "%d" reads it: leading white space, an optional sign, digits;
+// what follows is ignored. No integer gives 0; a number beyond the int range saturates
+// (so it stays outside 0..1000).
+int ParseProgress(std::string_view text);
+
+// Reads the progress file; a missing or unreadable file gives 0.
+int ReadProgress(std::string_view appDir);
+
+}  // namespace convert

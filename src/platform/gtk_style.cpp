@@ -1,0 +1,21 @@
+#include "platform/gtk_style.h"
+
+#include <gtk/gtk.h>
+
+namespace platform {
+
+void ApplyCompactControlStyle() {
+    static const char kCss[] =
+        "combobox button.combo { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
+        "button { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
+        "entry { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n";
+    GdkScreen* screen = gdk_screen_get_default();
+    if (screen == nullptr) return;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, kCss, -1, nullptr);
+    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
+                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);  // the screen keeps its own reference
+}
+
+}  // namespace platform

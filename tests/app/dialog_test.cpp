@@ -1,0 +1,242 @@
+// The main window: its start-up state, the Enter filter and the ways it closes.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/gauge.h>
+#include <wx/listctrl.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include "../helpers/gui_util.h"
+#include "app/CMorvenDlg.h"
+#include "convert/brisk.h"
+#include "platform/app_path.h"
+#include "platform/narrow.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+
+struct Expected {
+    int id;
+    const char* kind;  // wx class name
+    const char* caption;
+    int x, y, w, h;    // dialog units
+};
+
+// Template 102 in template (tab) order, labels left out.
+const Expected kControls[] = {
+    {1000, "wxButton", "添加", 8, 194, 41, 15},
+    {1001, "wxButton", "删除", 49, 194, 42, 15},
+    {1002, "wxButton", "清空", 91, 194, 43, 15},
+    {1003, "wxButton", "上移", 133, 194, 42, 15},
+    {1004, "wxButton", "下移", 175, 194, 43, 15},
+    {1005, "wxButton", "设置输出目录", 155, 226, 65, 17},
+    {1006, "wxButton", "立即转换", 301, 226, 62, 17},
+    {1007, "wxTextCtrl", "", 7, 227, 144, 15},
+    {1008, "wxGauge", "", 43, 247, 402, 6},
+    {1009, "wxChoice", "", 230, 89, 217, 0},
+    {1010, "wxChoice", "", 260, 122, 74, 0},
+    {1011, "wxChoice", "", 260, 136, 74, 0},
+    {1012, "wxChoice", "", 260, 151, 74, 0},
+    {1013, "wxChoice", "", 372, 122, 75, 0},
+    {1014, "wxChoice", "", 372, 136, 75, 0},
+    {1017, "wxChoice", "", 372, 181, 75, 0},
+    {1018, "wxChoice", "", 372, 195, 75, 0},
+    {1016, "wxChoice", "", 260, 195, 74, 0},
+    {1015, "wxChoice", "", 260, 181, 74, 0},
+    {1019, "wxListCtrl", "", 8, 89, 210, 102},
+    {1023, "wxButton", "关于", 41, 2, 33, 12},
+};
+
+const char* const kLabels[] = {
+    "第一步：加入视频文件", "第二步：选择输出格式", "视频参数设置", "视频编码", "画面质量", "视频大小",
+    "视频帧率", "屏幕比例", "第三步：选择输出目录", "第四步：开始转换", "音频编码", "声音频率",
+    "声音质量", "音频声道", "音频参数设置", "进度显示：",
+};
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dlg_ = std::make_unique<CMorvenDlg>();
+        dlg_->Show();
+        guitest::Yield();
+    }
+    void TearDown() override {
+        dlg_->Destroy();
+        dlg_.release();  // Destroy() frees it once pending events are done
+        guitest::Yield();
+    }
+    std::unique_ptr<CMorvenDlg> dlg_;
+};
+
+}  // namespace
+
+TEST_F(DialogTest, StartsWithTheTemplatesControlsInPlace) {
+    CMorvenDlg& d = *dlg_;
+    EXPECT_EQ(d.GetTitle(), "Tolvani 10.0.2");
+    EXPECT_EQ(d.GetClientSize(), d.ConvertDialogToPixels(wxSize(455, 260)));
+
+    std::vector<int> tabOrder;
+    for (wxWindow* child : d.GetChildren()) {
+        if (child->IsShown() && child->GetId() >= 1000 && child->GetId() <= 1023) tabOrder.push_back(child->GetId());
+    }
+    std::vector<int> expectedOrder;
+    for (const Expected& e : kControls) {
+        SCOPED_TRACE(e.id);
+        expectedOrder.push_back(e.id);
+        wxWindow* w = d.FindWindow(e.id);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->GetClassInfo()->GetClassName(), wxString(e.kind));
+        EXPECT_TRUE(w->IsShown());
+        EXPECT_EQ(w->GetPosition(), d.ConvertDialogToPixels(wxPoint(e.x, e.y)));
+        const wxSize size = d.ConvertDialogToPixels(wxSize(e.w, e.h));
+        EXPECT_EQ(w->GetSize().x, size.x);
+        if (e.h > 0) {
+            EXPECT_EQ(w->GetSize().y, size.y);
+        }
+        if (auto* b = dynamic_cast<wxButton*>(w)) {
+            EXPECT_EQ(b->GetLabel(), U(e.caption));
+        }
+    }
+    EXPECT_EQ(tabOrder, expectedOrder);
+
+    // A drop-down list keeps its natural height, not the height of its opened list.
+    wxChoice* format = d.List(IDC_FORMAT);
+    EXPECT_LT(format->GetSize().y, d.ConvertDialogToPixels(wxSize(0, 97)).y);
+    EXPECT_GT(format->GetSize().y, 10);
+
+    // The title-bar buttons exist but never show.
+    ASSERT_NE(d.FindWindow(IDC_MINIMISE), nullptr);
+    ASSERT_NE(d.FindWindow(IDC_CLOSE), nullptr);
+    EXPECT_FALSE(d.FindWindow(IDC_MINIMISE)->IsShown());
+    EXPECT_FALSE(d.FindWindow(IDC_CLOSE)->IsShown());
+    EXPECT_NE(d.FindWindow(IDC_BANNER), nullptr);
+
+    std::vector<wxString> labels;
+    for (wxWindow* child : d.GetChildren()) {
+        if (auto* s = dynamic_cast<wxStaticText*>(child)) labels.push_back(s->GetLabel());
+    }
+    ASSERT_EQ(labels.size(), std::size(kLabels));
+    for (std::size_t i = 0; i < labels.size(); ++i) EXPECT_EQ(labels[i], U(kLabels[i]));
+}
+
+TEST_F(DialogTest, InitialStateIsReadyForAConversion) {
+    CMorvenDlg& d = *dlg_;
+    EXPECT_EQ(d.m_pJob, nullptr);
+    EXPECT_EQ(d.m_nSelectedRow, -1);
+    EXPECT_EQ(d.OutputDirEdit()->GetValue(), wxGetHomeDir());
+
+    ASSERT_EQ(d.m_list->GetColumnCount(), 2);
+    wxListItem col;
+    col.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
+    d.m_list->GetColumn(0, col);
+    EXPECT_EQ(col.GetText(), U("文件名"));
+    EXPECT_EQ(col.GetWidth(), 290);
+    d.m_list->GetColumn(1, col);
+    EXPECT_EQ(col.GetText(), U("状态显示"));
+    EXPECT_EQ(col.GetWidth(), 74);
+    EXPECT_EQ(d.m_list->GetItemCount(), 0);
+    EXPECT_TRUE(d.m_list->HasFlag(wxLC_REPORT));
+    EXPECT_FALSE(d.m_list->HasFlag(wxLC_SINGLE_SEL));
+
+    wxChoice* format = d.List(IDC_FORMAT);
+    const wxArrayString formats = format->GetStrings();
+    EXPECT_EQ(std::vector<wxString>(formats.begin(), formats.end()),
+              (std::vector<wxString>{"3gp", "3gpp2", "mp4", "avi", "flv"}));
+    EXPECT_EQ(format->GetStringSelection(), "3gp");
+
+    EXPECT_EQ(d.m_progress->GetRange(), 1000);
+    EXPECT_EQ(d.m_progress->GetValue(), 0);
+
+    const std::string self = platform::ExecutablePath();
+    EXPECT_EQ(platform::ToNarrow(d.m_szAppDir), self.substr(0, self.rfind('/')));
+    EXPECT_FALSE(d.m_szAppDir.EndsWith("/"));
+}
+
+TEST_F(DialogTest, EnterDoesNothingAnywhereInTheWindow) {
+    CMorvenDlg& d = *dlg_;
+    int presses = 0;
+    d.Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++presses; }, IDC_ADD);
+    d.Raise();
+    wxUIActionSimulator sim;
+
+    wxTextCtrl* edit = d.OutputDirEdit();
+    edit->SetValue("/some/dir");
+    edit->SetFocus();
+    guitest::Yield();
+    sim.Char(WXK_RETURN);
+    guitest::Yield(20);
+    EXPECT_EQ(edit->GetValue(), "/some/dir");
+
+    d.FindWindow(IDC_ADD)->SetFocus();
+    guitest::Yield();
+    sim.Char(WXK_RETURN);
+    guitest::Yield(20);
+    EXPECT_EQ(presses, 0);
+    EXPECT_TRUE(d.IsShown());
+
+    // The filter itself: Enter aimed at any control is consumed by the window.
+    for (int id : {IDC_OUTPUT_DIR, IDC_CONVERT, IDC_FORMAT, IDC_INPUT_LIST}) {
+        wxKeyEvent key(wxEVT_CHAR_HOOK);
+        key.m_keyCode = WXK_RETURN;
+        key.SetEventObject(d.FindWindow(id));
+        key.SetId(id);
+        d.GetEventHandler()->ProcessEvent(key);
+        EXPECT_FALSE(key.GetSkipped()) << id;
+    }
+}
+
+TEST(DialogClose, CaptionCloseAndEscapeEndTheModalRun) {
+    {
+        CMorvenDlg d;
+        d.CallAfter([&d] { d.Close(); });
+        EXPECT_EQ(d.ShowModal(), wxID_CANCEL);
+    }
+    {
+        CMorvenDlg d;
+        d.CallAfter([&d] {
+            d.Raise();
+            d.FindWindow(IDC_OUTPUT_DIR)->SetFocus();
+            wxUIActionSimulator().Char(WXK_ESCAPE);
+        });
+        // A safety net so that a broken Escape fails the test instead of hanging it.
+        wxTimer guard;
+        guard.Bind(wxEVT_TIMER, [&d](wxTimerEvent&) { d.EndModal(wxID_ABORT); });
+        guard.StartOnce(5000);
+        EXPECT_EQ(d.ShowModal(), wxID_CANCEL);
+    }
+}
+
+TEST(DialogClose, ClosingDuringAConversionEndsTheConverter) {
+    const fs::path dir = fs::temp_directory_path() / ("tolvani-close-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(FAKE_TOOL, dir / "vv.exe");
+    const std::string pids = (dir / "pids").string();
+
+    pid_t tool = 0;
+    {
+        CMorvenDlg d;
+        d.CallAfter([&] {
+            d.m_pJob = new BriskFFmpeg(("vv.exe hang " + pids).c_str(), dir.string());
+            ASSERT_TRUE(guitest::WaitUntil([&] { return fs::exists(pids); }, 10s));
+            pid_t child = 0;
+            std::ifstream(pids) >> tool >> child;
+            d.Close();
+        });
+        EXPECT_EQ(d.ShowModal(), wxID_CANCEL);
+        EXPECT_EQ(d.m_pJob, nullptr);
+    }
+    ASSERT_GT(tool, 0);
+    EXPECT_TRUE(::kill(tool, 0) != 0 && errno == ESRCH);
+    fs::remove_all(dir);
+}

@@ -1,0 +1,154 @@
+// The converter job, with a stand-in tool in vv.exe's place.
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+#include "convert/brisk.h"
+#include "platform/cmdline.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Kind = JobOutcome::Kind;
+
+namespace {
+
+class JobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("tolvani-job-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        fs::copy_file(FAKE_TOOL, dir_ / "vv.exe");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Dir() const { return dir_.string(); }
+    std::string PathIn(const std::string& name) const { return (dir_ / name).string(); }
+
+    static bool WaitFinished(BriskFFmpeg& job, std::chrono::milliseconds limit = 10s) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            if (job.IsFinished()) return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return job.IsFinished();
+    }
+
+    static bool WaitForFile(const std::string& path, std::chrono::milliseconds limit = 10s) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!fs::exists(path) && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
+        return fs::exists(path);
+    }
+
+    static std::vector<std::string> ReadRecord(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<std::string> args;
+        std::string arg;
+        while (std::getline(in, arg, '\0')) args.push_back(arg);
+        return args;
+    }
+
+    // A process that is gone and reaped: not even a zombie answers.
+    static bool Gone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(JobTest, ToolThatEndsRaisesTheFlagAndKeepsItsExitStatus) {
+    {
+        auto job = std::make_unique<BriskFFmpeg>("vv.exe exit 0", Dir());
+        ASSERT_TRUE(WaitFinished(*job));
+        EXPECT_TRUE(job->Outcome().Succeeded());
+        job.reset();  // destroying a finished job terminates nothing
+    }
+    {
+        BriskFFmpeg job("vv.exe exit 3", Dir());
+        ASSERT_TRUE(WaitFinished(job));
+        const JobOutcome o = job.Outcome();
+        EXPECT_EQ(o.kind, Kind::Exited);
+        EXPECT_EQ(o.code, 3);
+        EXPECT_FALSE(o.Succeeded());
+    }
+    {
+        BriskFFmpeg job("vv.exe fail", Dir());
+        ASSERT_TRUE(WaitFinished(job));
+        EXPECT_EQ(job.Outcome().reason, "conversion failed: bad input");
+    }
+}
+
+TEST_F(JobTest, MissingToolIsAFailedStartRaisedAtOnce) {
+    fs::remove(dir_ / "vv.exe");
+    BriskFFmpeg job("vv.exe exit 0", Dir());
+    ASSERT_TRUE(WaitFinished(job, 2s));
+    const JobOutcome o = job.Outcome();
+    EXPECT_EQ(o.kind, Kind::StartFailed);
+    EXPECT_NE(o.reason.find("vv.exe"), std::string::npos) << o.reason;
+}
+
+TEST_F(JobTest, DestroyingARunningJobEndsTheToolAndEverythingItStarted) {
+    const std::string pids = PathIn("pids"), partial = PathIn("out.avi");
+    auto job = std::make_unique<BriskFFmpeg>(("vv.exe hang " + pids + " " + partial).c_str(), Dir());
+    ASSERT_TRUE(WaitForFile(pids));
+    pid_t tool = 0, child = 0;
+    std::ifstream(pids) >> tool >> child;
+    ASSERT_GT(tool, 0);
+    ASSERT_GT(child, 0);
+    EXPECT_FALSE(job->IsFinished());
+
+    job.reset();
+    EXPECT_TRUE(Gone(tool));
+    // The child was reparented to us and reaped: it is neither running nor a zombie.
+    for (int i = 0; i < 100 && !Gone(child); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(Gone(child));
+    std::ifstream in(partial);
+    std::string text;
+    in >> text;
+    EXPECT_EQ(text, "partial");  // the partial output stays
+}
+
+TEST_F(JobTest, JobDestroyedAtOnceLeavesNoProcessBehind) {
+    for (int i = 0; i < 20; ++i) {
+        const std::string pids = PathIn("pids" + std::to_string(i));
+        { BriskFFmpeg job(("vv.exe hang " + pids).c_str(), Dir()); }
+        if (fs::exists(pids)) {
+            pid_t tool = 0, child = 0;
+            std::ifstream(pids) >> tool >> child;
+            EXPECT_TRUE(Gone(tool));
+        }
+    }
+}
+
+TEST_F(JobTest, CommandArrivesWholeAndArgumentsUnchanged) {
+    const std::string record = PathIn("args");
+    const std::vector<std::string> args = {"with space", "quote\"d", "中文 视频.avi", "trailing\\", ""};
+    std::string command = "vv.exe record " + platform::QuoteArgument(record);
+    for (const auto& a : args) command += " " + platform::QuoteArgument(a);
+    {
+        BriskFFmpeg job(command.c_str(), Dir());
+        ASSERT_TRUE(WaitFinished(job));
+        EXPECT_TRUE(job.Outcome().Succeeded());
+    }
+    std::vector<std::string> expected = {"vv.exe", "record", record};
+    expected.insert(expected.end(), args.begin(), args.end());
+    EXPECT_EQ(ReadRecord(record), expected);
+
+    // 1999 bytes plus the terminator fill the buffer exactly and reach the tool whole.
+    std::string longCommand = "vv.exe record " + platform::QuoteArgument(record) + " ";
+    longCommand += std::string(convert::kCommandCapacity - 1 - longCommand.size(), 'x');
+    ASSERT_EQ(longCommand.size(), 1999u);
+    {
+        BriskFFmpeg job(longCommand.c_str(), Dir());
+        ASSERT_TRUE(WaitFinished(job));
+    }
+    const auto got = ReadRecord(record);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[3], longCommand.substr(longCommand.rfind(' ') + 1));
+}
