@@ -24,8 +24,6 @@ T* Bound(wxWindow* parent, int id) {
     return control;
 }
 
-const wxString kFormats[] = {"3gp", "3gpp2", "mp4", "avi", "flv"};
-
 }  // namespace
 
 // clang-format off
@@ -33,6 +31,16 @@ wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
     EVT_INIT_DIALOG(CMorvenDlg::OnInitDialog)
     EVT_CHAR_HOOK(CMorvenDlg::OnCharHook)
     EVT_CLOSE(CMorvenDlg::OnClose)
+    EVT_CHOICE(IDC_FORMAT, CMorvenDlg::OnSelchangeFormat)
+    EVT_CHOICE(IDC_VIDEO_BITRATE, CMorvenDlg::OnSelchangeVideoBitrate)
+    EVT_CHOICE(IDC_VIDEO_CODEC, CMorvenDlg::OnSelchangeVideoCodec)
+    EVT_CHOICE(IDC_FRAME_SIZE, CMorvenDlg::OnSelchangeFrameSize)
+    EVT_CHOICE(IDC_FRAME_RATE, CMorvenDlg::OnSelchangeFrameRate)
+    EVT_CHOICE(IDC_AUDIO_CODEC, CMorvenDlg::OnSelchangeAudioCodec)
+    EVT_CHOICE(IDC_AUDIO_BITRATE, CMorvenDlg::OnSelchangeAudioBitrate)
+    EVT_CHOICE(IDC_SAMPLE_RATE, CMorvenDlg::OnSelchangeSampleRate)
+    EVT_CHOICE(IDC_CHANNELS, CMorvenDlg::OnSelchangeChannels)
+    EVT_CHOICE(IDC_ASPECT_RATIO, CMorvenDlg::OnSelchangeAspectRatio)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -97,10 +105,14 @@ void CMorvenDlg::InitialiseWindow() {
 
     // 9. Output formats, "3gp" selected.
     wxChoice* formats = List(IDC_FORMAT);
-    for (unsigned i = 0; i < std::size(kFormats); ++i) formats->Insert(kFormats[i], i);
+    unsigned position = 0;
+    for (std::string_view format : profiles::kFormats) {
+        formats->Insert(platform::FromNarrow(format), position++);
+    }
     formats->SetSelection(0);
 
-    // 10. Parameter lists of the "3gp" preset: see the profiles module.
+    // 10. Parameter lists of the "3gp" preset (the lists are still empty).
+    FillPresetLists(formats->GetStringSelection());
     // 11. Banner page: see the skin module.
 
     // 12. Progress range 0..1000, empty bar.
@@ -108,7 +120,8 @@ void CMorvenDlg::InitialiseWindow() {
     m_progress->SetValue(0);
     m_progress->Refresh(false);
 
-    // 13. Option strings from the lists: see the profiles module.
+    // 13. The eight option strings from the lists' selections.
+    DeriveAllOptions();
 
     // 14. Program directory.
     m_szAppDir = platform::FromNarrow(platform::ProgramDirectory());

@@ -5,6 +5,9 @@
 // event, and ends a running job when it closes.
 #include <array>
 #include <wx/dialog.h>
+
+#include "convert/contract.h"
+#include "profiles/presets.h"
 #include <wx/icon.h>
 #include <wx/timer.h>
 
@@ -79,12 +82,42 @@ public:
     wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }
     wxTextCtrl* OutputDirEdit() const;
 
+    // The eight option strings in command-line slot order, as handed to the tool.
+    convert::OptionSlots CurrentOptions() const;
+
+    // ---- output profiles ----
+    // Inserts the format's preset entries into the nine lists and selects the defaults
+    // (does not clear them first).
+    void FillPresetLists(const wxString& format);
+    // Refills the audio lists that the chosen audio codec dictates.
+    void ApplyAudioCodecRule();
+    // Derives one option string from its list's selection; a label without a row
+    // leaves the string as it was.
+    void DeriveOption(profiles::ParamList list);
+    // The eight derivations in order: video codec, video bitrate, frame size, frame
+    // rate, audio codec (with its rule), audio bitrate, sample rate, channels.
+    void DeriveAllOptions();
+
     // Event handlers.
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
+    void OnSelchangeFormat(wxCommandEvent& event);
+    void OnSelchangeVideoCodec(wxCommandEvent& event);
+    void OnSelchangeVideoBitrate(wxCommandEvent& event);
+    void OnSelchangeFrameSize(wxCommandEvent& event);
+    void OnSelchangeFrameRate(wxCommandEvent& event);
+    void OnSelchangeAspectRatio(wxCommandEvent& event);
+    void OnSelchangeAudioCodec(wxCommandEvent& event);
+    void OnSelchangeAudioBitrate(wxCommandEvent& event);
+    void OnSelchangeSampleRate(wxCommandEvent& event);
+    void OnSelchangeChannels(wxCommandEvent& event);
 
 private:
+    wxChoice* ParamChoice(profiles::ParamList list) const { return m_lists[static_cast<std::size_t>(list) + 1]; }
+    wxString* OptionString(profiles::ParamList list);
+    void Refill(profiles::ParamList list, const profiles::ListFill& fill);
+
     void BindControls();
     void InitialiseWindow();
     // Destroys a running job (ending the converter) and ends the dialog.

@@ -28,3 +28,27 @@ inline bool WaitUntil(const std::function<bool()>& cond, std::chrono::millisecon
 }
 
 }  // namespace guitest
+
+#include <wx/choice.h>
+
+namespace guitest {
+
+// Picks an entry of a drop-down list as the user would: the selection changes and the
+// list reports it.
+inline void Choose(wxChoice* choice, const wxString& label) {
+    const int index = choice->FindString(label, true);
+    if (index == wxNOT_FOUND) throw std::runtime_error("no entry " + label.utf8_string());
+    choice->SetSelection(index);
+    wxCommandEvent event(wxEVT_CHOICE, choice->GetId());
+    event.SetEventObject(choice);
+    event.SetInt(index);
+    event.SetString(label);
+    choice->GetEventHandler()->ProcessEvent(event);
+}
+
+inline std::vector<wxString> Entries(wxChoice* choice) {
+    const wxArrayString all = choice->GetStrings();
+    return {all.begin(), all.end()};
+}
+
+}  // namespace guitest
