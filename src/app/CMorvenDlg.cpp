@@ -12,6 +12,7 @@
 #include "app/ui_init.h"
 #include "convert/brisk.h"
 #include "platform/app_path.h"
+#include "platform/list_click.h"
 #include "platform/narrow.h"
 
 namespace {
@@ -31,6 +32,12 @@ wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
     EVT_INIT_DIALOG(CMorvenDlg::OnInitDialog)
     EVT_CHAR_HOOK(CMorvenDlg::OnCharHook)
     EVT_CLOSE(CMorvenDlg::OnClose)
+    EVT_BUTTON(IDC_ADD, CMorvenDlg::OnAdd)
+    EVT_BUTTON(IDC_DELETE, CMorvenDlg::OnDelete)
+    EVT_BUTTON(IDC_SET_OUTPUT_DIR, CMorvenDlg::OnSetOutputDir)
+    EVT_BUTTON(IDC_CLEAR, CMorvenDlg::OnClear)
+    EVT_BUTTON(IDC_MOVE_UP, CMorvenDlg::OnMoveUp)
+    EVT_BUTTON(IDC_MOVE_DOWN, CMorvenDlg::OnMoveDown)
     EVT_CHOICE(IDC_FORMAT, CMorvenDlg::OnSelchangeFormat)
     EVT_CHOICE(IDC_VIDEO_BITRATE, CMorvenDlg::OnSelchangeVideoBitrate)
     EVT_CHOICE(IDC_VIDEO_CODEC, CMorvenDlg::OnSelchangeVideoCodec)
@@ -69,6 +76,14 @@ void CMorvenDlg::BindControls() {
         m_lists[static_cast<std::size_t>(id - IDC_FORMAT)] = Bound<wxChoice>(this, id);
     }
     m_banner = FindWindow(IDC_BANNER);
+
+    // Only mouse clicks on the input list pick the selected row; the list has no click
+    // event of its own, so the click is taken where the toolkit delivers it and read
+    // once the list has updated its selection.
+    platform::ListClickWindow(m_list)->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent& event) {
+        event.Skip();
+        CallAfter(&CMorvenDlg::OnClickList);
+    });
 
     // The template gives each drop-down list the height of its opened list; the
     // visible control keeps its natural height.

@@ -102,6 +102,16 @@ public:
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
+    // ---- input list and output folder ----
+    void OnAdd(wxCommandEvent& event);
+    void OnDelete(wxCommandEvent& event);
+    void OnClear(wxCommandEvent& event);
+    void OnMoveUp(wxCommandEvent& event);
+    void OnMoveDown(wxCommandEvent& event);
+    void OnSetOutputDir(wxCommandEvent& event);
+    // A mouse click on the input list: records the first selected row, -1 for none.
+    void OnClickList();
+
     void OnSelchangeFormat(wxCommandEvent& event);
     void OnSelchangeVideoCodec(wxCommandEvent& event);
     void OnSelchangeVideoBitrate(wxCommandEvent& event);
@@ -117,6 +127,8 @@ private:
     wxChoice* ParamChoice(profiles::ParamList list) const { return m_lists[static_cast<std::size_t>(list) + 1]; }
     wxString* OptionString(profiles::ParamList list);
     void Refill(profiles::ParamList list, const profiles::ListFill& fill);
+    // Moves the selected row one place up (-1) or down (+1), carrying both column texts.
+    void MoveSelectedRow(int delta);
 
     void BindControls();
     void InitialiseWindow();

@@ -52,3 +52,46 @@ inline std::vector<wxString> Entries(wxChoice* choice) {
 }
 
 }  // namespace guitest
+
+#include <wx/button.h>
+#include <wx/listctrl.h>
+#include <wx/uiaction.h>
+
+namespace guitest {
+
+// Presses a push button as a click does: the button reports it to its window.
+inline void Press(wxWindow* dialog, int id) {
+    wxWindow* button = dialog->FindWindow(id);
+    if (button == nullptr) throw std::runtime_error("no control " + std::to_string(id));
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(event);
+}
+
+// Clicks a row of a list control with the real pointer.
+inline void ClickRow(wxListCtrl* list, long row) {
+    wxRect rect;
+    list->GetItemRect(row, rect);
+    wxUIActionSimulator sim;
+    sim.MouseMove(list->ClientToScreen(wxPoint(rect.x + 20, rect.y + rect.height / 2)));
+    Yield();
+    sim.MouseClick();
+    Yield(10);
+}
+
+// Clicks the empty space below the rows of a list control.
+inline void ClickBelowRows(wxListCtrl* list) {
+    wxUIActionSimulator sim;
+    const wxSize size = list->GetClientSize();
+    sim.MouseMove(list->ClientToScreen(wxPoint(40, size.y - 8)));
+    Yield();
+    sim.MouseClick();
+    Yield(10);
+}
+
+}  // namespace guitest
+
+#include <ostream>
+
+// Readable wxString values in test failure messages.
+inline void PrintTo(const wxString& text, std::ostream* os) { *os << '"' << text.utf8_string() << '"'; }

@@ -1,0 +1,230 @@
+// The input list and the output folder, driven through the real window, with the file
+// and folder dialogs answered by the tests.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/listctrl.h>
+#include <wx/testing.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include "../helpers/gui_util.h"
+#include "app/CMorvenDlg.h"
+#include "inputs/input_files.h"
+#include "platform/narrow.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct ShownOpen {
+    wxString wildcard, title;
+    int filterIndex = -1;
+    bool multiple = true;
+};
+
+// Answers the file-open dialog and notes what it was shown with.
+class AnswerOpen : public wxExpectModalBase<wxFileDialog> {
+public:
+    explicit AnswerOpen(const wxString& path, int id = wxID_OK, ShownOpen* shown = nullptr)
+        : path_(path), id_(id), shown_(shown) {}
+
+protected:
+    int OnInvoked(wxFileDialog* dlg) const override {
+        if (shown_) {
+            shown_->wildcard = dlg->GetWildcard();
+            shown_->title = dlg->GetMessage();
+            shown_->filterIndex = dlg->GetFilterIndex();
+            shown_->multiple = dlg->HasFlag(wxFD_MULTIPLE);
+        }
+        if (id_ == wxID_OK) dlg->SetPath(path_);
+        return id_;
+    }
+
+private:
+    wxString path_;
+    int id_;
+    ShownOpen* shown_;
+};
+
+class AnswerFolder : public wxExpectModalBase<wxDirDialog> {
+public:
+    AnswerFolder(const wxString& path, int id = wxID_OK, wxString* title = nullptr)
+        : path_(path), id_(id), title_(title) {}
+
+protected:
+    int OnInvoked(wxDirDialog* dlg) const override {
+        if (title_) *title_ = dlg->GetMessage();
+        if (id_ == wxID_OK) {
+            dlg->SetPath(path_);
+            dlg->wxDirDialogBase::SetPath(path_);  // GTK's chooser would settle it only once shown
+        }
+        return id_;
+    }
+
+private:
+    wxString path_;
+    int id_;
+    wxString* title_;
+};
+
+class InputsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("tolvani-inputs-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        dlg_ = new CMorvenDlg();
+        dlg_->Show();
+        dlg_->Raise();
+        guitest::Yield();
+    }
+    void TearDown() override {
+        dlg_->Destroy();
+        guitest::Yield();
+        std::filesystem::remove_all(dir_);
+    }
+
+    // The file dialog hands back existing files only: the tests' files are made here.
+    wxString File(const char* name) {
+        const auto path = dir_ / name;
+        std::ofstream(path) << "x";
+        return platform::FromNarrow(path.string());
+    }
+    void Add(const char* name) {
+        const wxString path = File(name);
+        wxTEST_DIALOG(guitest::Press(dlg_, IDC_ADD), AnswerOpen(path));
+    }
+    void AddRows(std::initializer_list<const char*> paths) {
+        for (const char* p : paths) Add(p);
+    }
+    // A column's texts, paths shown by their file name.
+    std::vector<wxString> Column(int col) const {
+        std::vector<wxString> out;
+        for (long i = 0; i < dlg_->m_list->GetItemCount(); ++i) {
+            const wxString text = dlg_->m_list->GetItemText(i, col);
+            out.push_back(col == 0 ? text.AfterLast('/') : text);
+        }
+        return out;
+    }
+    void Pick(long row) {
+        guitest::ClickRow(dlg_->m_list, row);
+        ASSERT_TRUE(guitest::WaitUntil([&] { return dlg_->m_nSelectedRow == row; }, 3s))
+            << "clicked row " << row << ", selected row is " << dlg_->m_nSelectedRow;
+    }
+
+    std::filesystem::path dir_;
+    CMorvenDlg* dlg_ = nullptr;
+};
+
+using Rows = std::vector<wxString>;
+
+}  // namespace
+
+TEST_F(InputsTest, AddedFilesGoOnTopWithAnEmptyStatus) {
+    ShownOpen shown;
+    const wxString a = File("A.avi");
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_ADD), AnswerOpen(a, wxID_OK, &shown));
+    EXPECT_EQ(shown.wildcard, platform::FromNarrow(inputs::CaseInsensitiveWildcard(inputs::InputWildcard())));
+    EXPECT_EQ(shown.title, wxString::FromUTF8("选择打开的文件"));
+    EXPECT_EQ(shown.filterIndex, 0);
+    EXPECT_FALSE(shown.multiple);
+    EXPECT_EQ(dlg_->m_list->GetItemText(0, 0), a);  // the full path, as chosen
+    AddRows({"B.avi", "中文 视频.avi", "中文 视频.avi"});
+    EXPECT_EQ(Column(0), (Rows{wxString::FromUTF8("中文 视频.avi"), wxString::FromUTF8("中文 视频.avi"), "B.avi", "A.avi"}));
+    EXPECT_EQ(Column(1), (Rows{"", "", "", ""}));
+
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_ADD), AnswerOpen("", wxID_CANCEL));
+    EXPECT_EQ(dlg_->m_list->GetItemCount(), 4);
+}
+
+TEST_F(InputsTest, DeleteActsOnTheRowPickedWithTheMouse) {
+    AddRows({"4", "3", "2", "1", "0"});
+    guitest::Press(dlg_, IDC_DELETE);  // nothing picked yet
+    EXPECT_EQ(dlg_->m_list->GetItemCount(), 5);
+
+    Pick(2);
+    guitest::Press(dlg_, IDC_DELETE);
+    guitest::Press(dlg_, IDC_DELETE);
+    EXPECT_EQ(Column(0), (Rows{"0", "1", "4"}));
+
+    // A click on empty space picks nothing.
+    guitest::ClickBelowRows(dlg_->m_list);
+    ASSERT_TRUE(guitest::WaitUntil([&] { return dlg_->m_nSelectedRow == -1; }, 3s)) << dlg_->m_nSelectedRow;
+    guitest::Press(dlg_, IDC_DELETE);
+    EXPECT_EQ(dlg_->m_list->GetItemCount(), 3);
+}
+
+TEST_F(InputsTest, KeyboardSelectionDoesNotChangeWhatTheButtonsActOn) {
+    AddRows({"2", "1", "0"});
+    Pick(0);
+    dlg_->m_list->SetFocus();
+    guitest::Yield();
+    wxUIActionSimulator().Char(WXK_DOWN);
+    guitest::Yield(10);
+    wxUIActionSimulator().Char(WXK_DOWN);
+    guitest::Yield(10);
+    EXPECT_EQ(dlg_->m_nSelectedRow, 0);
+    guitest::Press(dlg_, IDC_DELETE);
+    EXPECT_EQ(Column(0), (Rows{"1", "2"}));
+}
+
+TEST_F(InputsTest, MovesCarryBothColumnsAndStopAtTheEnds) {
+    AddRows({"2", "1", "0"});
+    dlg_->m_list->SetItem(1, 1, "45%");
+    Pick(1);
+
+    guitest::Press(dlg_, IDC_MOVE_UP);
+    EXPECT_EQ(Column(0), (Rows{"1", "0", "2"}));
+    EXPECT_EQ(Column(1), (Rows{"45%", "", ""}));
+    EXPECT_EQ(dlg_->m_nSelectedRow, 0);
+    EXPECT_EQ(dlg_->m_list->GetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED),
+              wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+
+    guitest::Press(dlg_, IDC_MOVE_UP);  // already on top
+    EXPECT_EQ(Column(0), (Rows{"1", "0", "2"}));
+
+    guitest::Press(dlg_, IDC_MOVE_DOWN);
+    guitest::Press(dlg_, IDC_MOVE_DOWN);
+    EXPECT_EQ(Column(0), (Rows{"0", "2", "1"}));
+    EXPECT_EQ(Column(1), (Rows{"", "", "45%"}));
+    EXPECT_EQ(dlg_->m_nSelectedRow, 2);
+    guitest::Press(dlg_, IDC_MOVE_DOWN);  // already at the bottom
+    EXPECT_EQ(Column(0), (Rows{"0", "2", "1"}));
+    guitest::Yield();
+    EXPECT_TRUE(dlg_->m_list->HasFocus() || dlg_->m_list->IsDescendant(wxWindow::FindFocus()));
+}
+
+TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
+    AddRows({"b", "a"});
+    Pick(1);  // "b"
+    Add("new");
+    EXPECT_EQ(dlg_->m_nSelectedRow, 2);
+    guitest::Press(dlg_, IDC_DELETE);
+    EXPECT_EQ(Column(0), (Rows{"new", "a"}));
+
+    guitest::Press(dlg_, IDC_CLEAR);
+    EXPECT_EQ(dlg_->m_list->GetItemCount(), 0);
+    EXPECT_EQ(dlg_->m_nSelectedRow, -1);
+    AddRows({"y", "x"});
+    guitest::Press(dlg_, IDC_DELETE);
+    guitest::Press(dlg_, IDC_MOVE_UP);
+    guitest::Press(dlg_, IDC_MOVE_DOWN);
+    EXPECT_EQ(Column(0), (Rows{"x", "y"}));
+}
+
+TEST_F(InputsTest, FolderBrowserFillsTheOutputDirectory) {
+    wxTextCtrl* edit = dlg_->OutputDirEdit();
+    edit->SetValue("/typed/by hand");
+    wxString title;
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_SET_OUTPUT_DIR), AnswerFolder("", wxID_CANCEL, &title));
+    EXPECT_EQ(edit->GetValue(), "/typed/by hand");
+    EXPECT_EQ(title, wxString::FromUTF8("请选择要打开的文件夹:"));
+
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_SET_OUTPUT_DIR), AnswerFolder("/tmp"));
+    EXPECT_EQ(edit->GetValue(), "/tmp");
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_SET_OUTPUT_DIR), AnswerFolder("/"));
+    EXPECT_EQ(edit->GetValue(), "/");
+}

@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include "inputs/input_files.h"
+
+TEST(InputFilters, AreTheEightEntriesExactlyAsWritten) {
+    EXPECT_EQ(inputs::InputWildcard(),
+              " ALL Files|*.RM;*.RMVB;*.rm;*.rmvb;0*.AVI;*.avi;*.WMV;*.ASF;*.wmv;*.asf;*.MPG;*.mpg;*.MPEG;"
+              "*.mpeg;*.mp4;*.MP4;*.3GP;*.3GPP2;*.3gp;*.3g2;*.swf:*.flv;*.SWF;*.FLV;"
+              "| Real文件|*.RM;*.RMVB;*.rm;*.rmvb"
+              "| AVI|*.AVI;*.avi"
+              "| Windows媒体文件|*.WMV;*.ASF;*.wmv;*.asf"
+              "| MPEG文件|*.MPG;*.mpg;*.MPEG;*.mpeg"
+              "| MP4文件|*.mp4;*.MP4"
+              "| 3gp文件|*.3GP;*.3GPP2;*.3gp;*.3g2"
+              "| flash文件|*.swf:*.flv;*.SWF;*.FLV");
+}
+
+TEST(InputFilters, WideningMakesMasksCaseBlindAndLeavesDescriptionsAlone) {
+    EXPECT_EQ(inputs::CaseInsensitiveWildcard(" AVI|*.AVI;*.avi| MP4文件|*.mp4"),
+              " AVI|*.[aA][vV][iI];*.[aA][vV][iI]| MP4文件|*.[mM]p4");
+    EXPECT_EQ(inputs::CaseInsensitiveWildcard(" x|0*.AVI;*.3g2;*.swf:*.flv;"),
+              " x|0*.[aA][vV][iI];*.3[gG]2;*.[sS][wW][fF]:*.[fF][lL][vV];");
+}
+
+TEST(OutputFolder, RootKeepsItsSeparatorOthersHaveNone) {
+    EXPECT_EQ(inputs::ChosenFolderText("/"), "/");
+    EXPECT_EQ(inputs::ChosenFolderText("/home/u/videos"), "/home/u/videos");
+    EXPECT_EQ(inputs::ChosenFolderText("/home/u/videos/"), "/home/u/videos");
+}
