@@ -17,7 +17,7 @@ TEST(InputFilters, AreTheEightEntriesExactlyAsWritten) {
 
 TEST(InputFilters, WideningMakesMasksCaseBlindAndLeavesDescriptionsAlone) {
     EXPECT_EQ(inputs::CaseInsensitiveWildcard(" AVI|*.AVI;*.avi| MP4文件|*.mp4"),
-              " AVI|*.[aA][vV][iI];*.[aA][vV][iI]| MP4文件|*.[mM]p4");
+              " AVI|*.[aA][vV][iI];*.[aA][vV][iI]| MP4文件|*.[mM][pP]4");
     EXPECT_EQ(inputs::CaseInsensitiveWildcard(" x|0*.AVI;*.3g2;*.swf:*.flv;"),
               " x|0*.[aA][vV][iI];*.3[gG]2;*.[sS][wW][fF]:*.[fF][lL][vV];");
 }
