@@ -1,0 +1,66 @@
+// What vv.exe reads from its command line.
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "platform/cmdline.h"
+#include "vv_options.h"
+
+using vv::ParseArguments;
+using vv::Ratio;
+using vv::VvError;
+
+namespace {
+
+vv::Options Parse(const std::string& line) {
+    auto args = platform::SplitCommandLine(line);
+    args.erase(args.begin());
+    return ParseArguments(args);
+}
+
+}  // namespace
+
+TEST(VvOptions, ReadsEveryOptionTheProfilesProduce) {
+    const vv::Options o = Parse(
+        "vv.exe -i \"/v/in clip.rmvb\" -y -vcodec libxvid -aspect 4:3 -b 1500k -s 720x480  -r 29.976 "
+        "-strict experimental -acodec aac -ar 44100 -ab 5.9k -ac 2 \"/out/新 clip.avi\"");
+    EXPECT_EQ(o.input, "/v/in clip.rmvb");
+    EXPECT_EQ(o.output, "/out/新 clip.avi");
+    EXPECT_TRUE(o.overwrite);
+    EXPECT_EQ(o.videoCodec, "libxvid");
+    EXPECT_EQ(o.aspect, (Ratio{4, 3}));
+    EXPECT_EQ(o.videoBitrate, 1500000);
+    EXPECT_EQ(o.frameSize, std::make_pair(720, 480));
+    EXPECT_EQ(o.frameRate, (Ratio{3747, 125}));  // 29.976 exactly
+    EXPECT_EQ(o.strict, -2);
+    EXPECT_EQ(o.audioCodec, "aac");
+    EXPECT_EQ(o.sampleRate, 44100);
+    EXPECT_EQ(o.audioBitrate, 5900);
+    EXPECT_EQ(o.channels, 2);
+
+    EXPECT_EQ(vv::ParseRate("14.985"), (Ratio{2997, 200}));
+    EXPECT_EQ(vv::ParseRate("23.976"), (Ratio{2997, 125}));
+    EXPECT_EQ(vv::ParseRate("30000/1001"), (Ratio{30000, 1001}));
+    EXPECT_EQ(vv::ParseBitrate("12.2k"), 12200);
+    EXPECT_EQ(vv::ParseBitrate("4.75k"), 4750);
+    EXPECT_EQ(vv::ParseBitrate("2M"), 2000000);
+}
+
+TEST(VvOptions, RefusesWhatItCannotUnderstand) {
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -foo 1 out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -b"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -b fast out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -s 320 out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -r 0 out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -strict lax out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -y out.avi"), VvError);                  // no input
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y"), VvError);                // no output
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y a.avi b.avi"), VvError);    // two outputs
+    EXPECT_THROW(Parse("vv.exe -i in.avi -fpre /no/such/h264.dat out.mp4"), VvError);
+}
+
+TEST(VvOptions, PresetFileIsKeyValueLines) {
+    EXPECT_EQ(vv::ParsePreset("# comment\n\npreset=fast\r\n  g=250  \n"),
+              (std::vector<std::pair<std::string, std::string>>{{"preset", "fast"}, {"g", "250"}}));
+    EXPECT_THROW(vv::ParsePreset("preset fast\n"), VvError);
+    EXPECT_THROW(vv::ParsePreset("=fast\n"), VvError);
+}

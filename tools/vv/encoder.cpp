@@ -1,0 +1,176 @@
+#include "encoder.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <opencore-amrnb/interf_enc.h>
+}
+
+namespace vv {
+namespace {
+
+std::mutex gLogMutex;
+std::string gLastMessage;
+
+void LogCallback(void*, int level, const char* fmt, va_list args) {
+    if (level > AV_LOG_ERROR) return;
+    char line[512];
+    std::vsnprintf(line, sizeof line, fmt, args);
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    if (text.empty()) return;
+    std::lock_guard guard(gLogMutex);
+    gLastMessage = text;
+}
+
+std::string ErrorText(int err) {
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, buf, sizeof buf);
+    return buf;
+}
+
+class LibavEncoder final : public Encoder {
+public:
+    explicit LibavEncoder(CodecContextPtr ctx) : ctx_(std::move(ctx)) {}
+
+    void Send(const AVFrame* frame) override {
+        const int ret = avcodec_send_frame(ctx_.get(), frame);
+        if (ret < 0 && ret != AVERROR_EOF) {
+            throw VvError("encoding with " + std::string(ctx_->codec->name) + " failed: " + ErrorText(ret));
+        }
+    }
+    bool Receive(AVPacket* packet) override {
+        const int ret = avcodec_receive_packet(ctx_.get(), packet);
+        if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return false;
+        if (ret < 0) throw VvError("encoding with " + std::string(ctx_->codec->name) + " failed: " + ErrorText(ret));
+        return true;
+    }
+    AVRational TimeBase() const override { return ctx_->time_base; }
+    void FillParameters(AVCodecParameters* par) const override {
+        avcodec_parameters_from_context(par, ctx_.get());
+    }
+    int FrameSize() const override {
+        if (ctx_->codec_type != AVMEDIA_TYPE_AUDIO) return 0;
+        return (ctx_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) ? 0 : ctx_->frame_size;
+    }
+
+private:
+    CodecContextPtr ctx_;
+};
+
+struct AmrMode {
+    std::int64_t bitrate;
+    Mode mode;
+};
+constexpr AmrMode kAmrModes[] = {{4750, MR475}, {5150, MR515}, {5900, MR59},  {6700, MR67},
+                                 {7400, MR74},  {7950, MR795}, {10200, MR102}, {12200, MR122}};
+
+class AmrNbEncoder final : public Encoder {
+public:
+    static constexpr int kSampleRate = 8000;
+    static constexpr int kFrameSamples = 160;
+
+    explicit AmrNbEncoder(std::int64_t bitrate) : bitrate_(bitrate) {
+        const AmrMode* found = nullptr;
+        for (const AmrMode& m : kAmrModes) {
+            if (m.bitrate == bitrate) found = &m;
+        }
+        if (found == nullptr) {
+            throw VvError("AMR-NB cannot encode at " + std::to_string(bitrate) +
+                          " bit/s (4.75k, 5.15k, 5.9k, 6.7k, 7.4k, 7.95k, 10.2k or 12.2k)");
+        }
+        mode_ = found->mode;
+        state_ = Encoder_Interface_init(0);
+        if (state_ == nullptr) throw VvError("cannot start the AMR-NB encoder");
+    }
+    ~AmrNbEncoder() override { Encoder_Interface_exit(state_); }
+    AmrNbEncoder(const AmrNbEncoder&) = delete;
+    AmrNbEncoder& operator=(const AmrNbEncoder&) = delete;
+
+    void Send(const AVFrame* frame) override {
+        if (frame == nullptr) return;
+        short speech[kFrameSamples] = {};
+        const int n = std::min(frame->nb_samples, kFrameSamples);
+        std::memcpy(speech, frame->data[0], static_cast<std::size_t>(n) * sizeof(short));
+        unsigned char out[64];
+        const int bytes = Encoder_Interface_Encode(state_, mode_, speech, out, 0);
+        if (bytes <= 0) throw VvError("AMR-NB encoding failed");
+        Pending p;
+        p.data.assign(out, out + bytes);
+        p.pts = frame->pts;
+        pending_.push_back(std::move(p));
+    }
+    bool Receive(AVPacket* packet) override {
+        if (pending_.empty()) return false;
+        Pending& p = pending_.front();
+        if (av_new_packet(packet, static_cast<int>(p.data.size())) < 0) throw VvError("out of memory");
+        std::memcpy(packet->data, p.data.data(), p.data.size());
+        packet->pts = packet->dts = p.pts;
+        packet->duration = kFrameSamples;
+        packet->flags |= AV_PKT_FLAG_KEY;
+        pending_.pop_front();
+        return true;
+    }
+    AVRational TimeBase() const override { return {1, kSampleRate}; }
+    void FillParameters(AVCodecParameters* par) const override {
+        par->codec_type = AVMEDIA_TYPE_AUDIO;
+        par->codec_id = AV_CODEC_ID_AMR_NB;
+        par->sample_rate = kSampleRate;
+        av_channel_layout_default(&par->ch_layout, 1);
+        par->format = AV_SAMPLE_FMT_S16;
+        par->frame_size = kFrameSamples;
+        par->bit_rate = bitrate_;
+    }
+    int FrameSize() const override { return kFrameSamples; }
+
+private:
+    struct Pending {
+        std::vector<unsigned char> data;
+        std::int64_t pts = 0;
+    };
+    std::int64_t bitrate_;
+    Mode mode_ = MR122;
+    void* state_ = nullptr;
+    std::deque<Pending> pending_;
+};
+
+}  // namespace
+
+void CaptureLibraryMessages() { av_log_set_callback(LogCallback); }
+
+std::string LastLibraryMessage() {
+    std::lock_guard guard(gLogMutex);
+    return gLastMessage;
+}
+
+CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
+                                 const std::function<void(AVCodecContext*)>& configure,
+                                 AVDictionary** options) {
+    CodecContextPtr ctx(avcodec_alloc_context3(codec));
+    if (!ctx) throw VvError("out of memory");
+    configure(ctx.get());
+    const int ret = avcodec_open2(ctx.get(), codec, options);
+    if (ret < 0) {
+        std::string reason = LastLibraryMessage();
+        if (reason.empty()) reason = ErrorText(ret);
+        throw VvError("cannot open " + what + " " + codec->name + ": " + reason);
+    }
+    return ctx;
+}
+
+std::unique_ptr<Encoder> MakeLibavEncoder(CodecContextPtr context) {
+    return std::make_unique<LibavEncoder>(std::move(context));
+}
+
+std::unique_ptr<Encoder> MakeAmrNbEncoder(std::int64_t bitrate) {
+    return std::make_unique<AmrNbEncoder>(bitrate);
+}
+
+}  // namespace vv
