@@ -4,6 +4,7 @@
 // binds the template's controls by id, initialises them in a fixed order, routes every
 // event, and ends a running job when it closes.
 #include <array>
+#include <vector>
 #include <wx/dialog.h>
 
 #include "convert/contract.h"
@@ -77,6 +78,8 @@ public:
     wxString m_szAudioBitrate;
     wxString m_szChannels;
     wxTimer m_timer;                    // timer 1: polls a running conversion
+    std::vector<bool> m_rowFailed;      // rows of this run whose conversion failed
+    bool m_bInRowStart = false;         // a row start is under way (its question may be open)
 
     // Parameter list by control id (1009..1018).
     wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }
@@ -102,6 +105,10 @@ public:
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
+    // ---- the conversion run ----
+    void OnConvert(wxCommandEvent& event);
+    void OnTimer(wxTimerEvent& event);
+
     // ---- input list and output folder ----
     void OnAdd(wxCommandEvent& event);
     void OnDelete(wxCommandEvent& event);
@@ -127,6 +134,12 @@ private:
     wxChoice* ParamChoice(profiles::ParamList list) const { return m_lists[static_cast<std::size_t>(list) + 1]; }
     wxString* OptionString(profiles::ParamList list);
     void Refill(profiles::ParamList list, const profiles::ListFill& fill);
+    // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
+    void RowStart();
+    // Rewrites every row's status and moves the bar with the running file.
+    void RefreshStatuses(bool complete);
+    // Enables or disables the editing controls, in the run's order.
+    void EnableEditing(bool enable);
     // Moves the selected row one place up (-1) or down (+1), carrying both column texts.
     void MoveSelectedRow(int delta);
 

@@ -90,6 +90,11 @@ JobOutcome BriskFFmpeg::Outcome() {
     return m_outcome;
 }
 
+pid_t BriskFFmpeg::ProcessId() {
+    std::lock_guard guard(m_jobLock);
+    return m_process.pid;
+}
+
 void BriskFFmpeg::Run() {
     const std::string program = platform::JoinPath(m_toolDir, convert::kToolName);
     const std::vector<std::string> argv = platform::SplitCommandLine(m_command);

@@ -91,6 +91,8 @@ public:
     bool IsFinished();
     // The outcome so far, read under m_jobLock.
     JobOutcome Outcome();
+    // The tool's process id while it runs, -1 before and after.
+    pid_t ProcessId();
 
     BriskLock m_jobLock;
 

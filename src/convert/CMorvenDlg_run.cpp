@@ -1,0 +1,159 @@
+// The conversion run: "立即转换" walks the input list from the top row down, one job per
+// row, and timer 1 follows each job through progress.txt until the last row is done.
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <wx/choice.h>
+#include <wx/gauge.h>
+#include <wx/listctrl.h>
+#include <wx/msgdlg.h>
+#include <wx/textctrl.h>
+
+#include "app/CMorvenDlg.h"
+#include "convert/brisk.h"
+#include "convert/run_naming.h"
+#include "platform/narrow.h"
+
+namespace {
+
+wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+
+constexpr int kPollMilliseconds = 1000;
+
+// The editing controls, in the order a run disables them.
+constexpr int kEditingControls[] = {IDC_OUTPUT_DIR,   IDC_FORMAT,        IDC_VIDEO_CODEC,  IDC_VIDEO_BITRATE,
+                                    IDC_FRAME_SIZE,   IDC_FRAME_RATE,    IDC_ASPECT_RATIO, IDC_AUDIO_CODEC,
+                                    IDC_AUDIO_BITRATE, IDC_SAMPLE_RATE,  IDC_CHANNELS,     IDC_ADD,
+                                    IDC_DELETE,       IDC_CLEAR,         IDC_MOVE_UP,      IDC_MOVE_DOWN,
+                                    IDC_SET_OUTPUT_DIR, IDC_CONVERT};
+
+void SetStatus(wxListCtrl* list, long row, const wxString& text) {
+    if (list->GetItemText(row, 1) != text) list->SetItem(row, 1, text);
+}
+
+}  // namespace
+
+void CMorvenDlg::EnableEditing(bool enable) {
+    if (!enable) {
+        for (int id : kEditingControls) FindWindow(id)->Enable(false);
+        return;
+    }
+    // The output folder first, then the list view (never disabled), then the rest.
+    FindWindow(kEditingControls[0])->Enable();
+    m_list->Enable();
+    for (std::size_t i = 1; i < std::size(kEditingControls); ++i) FindWindow(kEditingControls[i])->Enable();
+}
+
+void CMorvenDlg::OnConvert(wxCommandEvent&) {
+    if (m_list->GetItemCount() == 0) {
+        wxMessageBox(U("请添加要转换的视频"), U("提示信息"), wxOK, this);
+        return;
+    }
+    // A folder that cannot take the outputs would fail every row: say so before starting.
+    const wxString dir = OutputDirEdit()->GetValue();
+    if (!convert::OutputFolderProblem(platform::ToNarrow(dir)).empty()) {
+        wxMessageBox(wxString::Format(U("输出目录“%s”不存在或不能写入，请重新选择输出目录。"), dir), U("提示信息"),
+                     wxOK, this);
+        return;
+    }
+
+    EnableEditing(false);
+    for (profiles::ParamList list : profiles::kOptionLists) {
+        if (list != profiles::kAudioCodec) DeriveOption(list);
+    }
+    m_progress->SetValue(0);
+    m_nRowCount = m_list->GetItemCount();
+    m_nCurrentRow = 0;
+    m_rowFailed.assign(static_cast<std::size_t>(m_nRowCount), false);
+    RowStart();
+    m_timer.Start(kPollMilliseconds);
+}
+
+void CMorvenDlg::RowStart() {
+    m_bInRowStart = true;
+    const wxString dir = OutputDirEdit()->GetValue();
+    const wxString ext = platform::FromNarrow(convert::OutputExtension(platform::ToNarrow(List(IDC_FORMAT)->GetStringSelection())));
+    const wxString input = m_list->GetItemText(m_nCurrentRow, 0);
+    const std::string d = platform::ToNarrow(dir), e = platform::ToNarrow(ext), in = platform::ToNarrow(input);
+    const std::string base = convert::BaseName(in);
+
+    std::string out = convert::OutputPath(d, "", base, e);
+    // Never offer to overwrite the input itself, however its path is spelt.
+    if (convert::SameFile(out, in)) out = convert::OutputPath(d, convert::kNewPrefix, base, e);
+    if (convert::FileExists(out)) {
+        wxMessageDialog question(this,
+                                 wxString::Format(U("输出目录%s中，已经有%s.%s，是否要覆盖？"), dir,
+                                                  platform::FromNarrow(base), ext),
+                                 U("提示"), wxOK | wxCANCEL);
+        if (question.ShowModal() != wxID_OK) out = convert::RenamedOutputPath(d, base, e);
+    }
+
+    const convert::ComposedCommand command = convert::ComposeCommand(in, CurrentOptions(), out);
+    if (!command.ok) {
+        // Too long for the tool's command line: this row fails instead of running cut short.
+        m_rowFailed[static_cast<std::size_t>(m_nCurrentRow)] = true;
+        m_szCommand[0] = '\0';
+        m_bInRowStart = false;
+        return;
+    }
+    std::memcpy(m_szCommand, command.command.c_str(), command.command.size() + 1);
+    convert::ResetProgress(platform::ToNarrow(m_szAppDir));
+    m_pJob = new BriskFFmpeg(m_szCommand, platform::ToNarrow(m_szAppDir));
+    m_bInRowStart = false;
+}
+
+void CMorvenDlg::OnTimer(wxTimerEvent&) {
+    // A tick while a row start waits for the overwrite question only refreshes texts.
+    if (m_bInRowStart) {
+        RefreshStatuses(false);
+        return;
+    }
+    bool complete = false;
+    const bool rowEnded = m_pJob == nullptr || m_pJob->IsFinished();
+    if (rowEnded) {
+        if (m_pJob != nullptr) {
+            if (!m_pJob->Outcome().Succeeded()) m_rowFailed[static_cast<std::size_t>(m_nCurrentRow)] = true;
+            delete m_pJob;
+            m_pJob = nullptr;
+        }
+        if (m_nCurrentRow < m_nRowCount - 1) {
+            m_progress->SetValue(1000);
+            m_progress->Update();  // the full bar is seen during the pause
+            ++m_nCurrentRow;
+            RowStart();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            m_progress->SetValue(0);
+        } else {
+            complete = true;
+            EnableEditing(true);
+            m_timer.Stop();
+            m_progress->SetValue(1000);
+            RefreshStatuses(true);
+            const auto failed = std::count(m_rowFailed.begin(), m_rowFailed.end(), true);
+            wxString text = U("转换完成");
+            if (failed > 0) text += wxString::Format(U("\n%d 个文件转换失败"), static_cast<int>(failed));
+            wxMessageBox(text, U("转换完成"), wxOK, nullptr);
+            m_progress->SetValue(1000);
+            return;
+        }
+    }
+    RefreshStatuses(complete);
+}
+
+void CMorvenDlg::RefreshStatuses(bool complete) {
+    const int c = m_nCurrentRow;
+    for (int i = 0; i < m_nRowCount && i < m_list->GetItemCount(); ++i) {
+        const bool failed = m_rowFailed[static_cast<std::size_t>(i)];
+        if (i < c || complete) {
+            SetStatus(m_list, i, U(failed ? convert::kStatusFailed : convert::kStatusDone));
+        } else if (i > c) {
+            SetStatus(m_list, i, U(convert::kStatusWaiting));
+        } else if (failed) {
+            SetStatus(m_list, i, U(convert::kStatusFailed));
+        } else {
+            const int v = convert::ReadProgress(platform::ToNarrow(m_szAppDir));
+            SetStatus(m_list, i, platform::FromNarrow(convert::ProgressStatusText(v)));
+            if (convert::ProgressInRange(v) && v > m_progress->GetValue()) m_progress->SetValue(v);
+        }
+    }
+}

@@ -1,0 +1,269 @@
+// "立即转换" end to end: the real window, the real vv.exe, generated clips; the message
+// boxes are answered by the tests.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <signal.h>
+#include <unistd.h>
+#include <wx/gauge.h>
+#include <wx/listctrl.h>
+#include <wx/msgdlg.h>
+#include <wx/testing.h>
+#include <wx/textctrl.h>
+
+#include "../helpers/gui_util.h"
+#include "app/CMorvenDlg.h"
+#include "convert/brisk.h"
+#include "convert/contract.h"
+#include "platform/narrow.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+
+// Answers a message box, noting its text and caption.
+class AnswerBox : public wxExpectModalBase<wxMessageDialog> {
+public:
+    explicit AnswerBox(int answer, wxString* text = nullptr, wxString* caption = nullptr)
+        : answer_(answer), text_(text), caption_(caption) {}
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override {
+        if (text_) *text_ = dlg->GetMessage();
+        if (caption_) *caption_ = dlg->GetTitle();
+        return answer_;
+    }
+
+private:
+    int answer_;
+    wxString* text_;
+    wxString* caption_;
+};
+
+void MakeClip(const fs::path& path, int seconds, const char* size = "160x120") {
+    const std::string cmd = "ffmpeg -v error -y -f lavfi -i testsrc=size=" + std::string(size) + ":rate=25:duration=" +
+                            std::to_string(seconds) + " -f lavfi -i sine=sample_rate=44100:duration=" +
+                            std::to_string(seconds) + " -c:v mpeg4 -c:a libmp3lame -shortest '" + path.string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+}
+
+std::string ProbeCodec(const fs::path& path) {
+    std::string out;
+    if (FILE* p = ::popen(("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 '" +
+                           path.string() + "'").c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p)) out += buf;
+        ::pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+class RunTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        clips_ = fs::temp_directory_path() / ("tolvani-run-clips-" + std::to_string(::getpid()));
+        fs::create_directories(clips_);
+        for (const char* name : {"a.avi", "b.avi", "c.avi"}) MakeClip(clips_ / name, 1);
+    }
+    static void TearDownTestSuite() { fs::remove_all(clips_); }
+
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("tolvani-run-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "in");
+        fs::create_directories(dir_ / "out");
+        dlg_ = new CMorvenDlg();
+        dlg_->Show();
+        guitest::Yield();
+        dlg_->OutputDirEdit()->SetValue(platform::FromNarrow((dir_ / "out").string()));
+        guitest::Choose(dlg_->List(IDC_FORMAT), "mp4");
+    }
+    void TearDown() override {
+        dlg_->Close();
+        dlg_->Destroy();
+        guitest::Yield();
+        fs::remove_all(dir_);
+    }
+
+    // Adds a file as the add button does: on top.
+    fs::path AddClip(const char* clip, const std::string& as = "") {
+        const fs::path path = dir_ / "in" / (as.empty() ? clip : as);
+        fs::copy_file(clips_ / clip, path, fs::copy_options::overwrite_existing);
+        dlg_->m_list->InsertItem(0, platform::FromNarrow(path.string()));
+        return path;
+    }
+
+    std::vector<wxString> Statuses() const {
+        std::vector<wxString> out;
+        for (long i = 0; i < dlg_->m_list->GetItemCount(); ++i) out.push_back(dlg_->m_list->GetItemText(i, 1));
+        return out;
+    }
+
+    bool Running() const { return dlg_->m_timer.IsRunning() || dlg_->m_pJob != nullptr; }
+
+    // Presses "立即转换" and lets the run go to its end, noting the statuses after every
+    // tick (several ticks can fall into one pass of the event loop).
+    void ConvertAll() {
+        seen_.clear();
+        auto note = [this](wxTimerEvent& tick) {
+            dlg_->OnTimer(tick);
+            const auto s = Statuses();
+            for (std::size_t i = 0; i < s.size(); ++i) seen_[i].insert(s[i]);
+        };
+        dlg_->Bind(wxEVT_TIMER, note, kTimerId);
+        guitest::Press(dlg_, IDC_CONVERT);
+        ASSERT_TRUE(guitest::WaitUntil([&] { return !Running(); }, 120s));
+        dlg_->Unbind(wxEVT_TIMER, note, kTimerId);
+    }
+
+    static fs::path clips_;
+    fs::path dir_;
+    CMorvenDlg* dlg_ = nullptr;
+    std::map<std::size_t, std::set<wxString>> seen_;
+};
+fs::path RunTest::clips_;
+
+}  // namespace
+
+TEST_F(RunTest, ConvertsEveryRowTopFirstAndReportsCompletion) {
+    AddClip("a.avi");
+    AddClip("b.avi");
+    AddClip("c.avi");  // rows: c, b, a
+    wxString text, caption;
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text, &caption));
+
+    EXPECT_EQ(text, U("转换完成"));
+    EXPECT_EQ(caption, U("转换完成"));
+    EXPECT_EQ(Statuses(), (std::vector<wxString>(3, U("已完成"))));
+    EXPECT_EQ(dlg_->m_progress->GetValue(), 1000);
+    for (const char* out : {"a.mp4", "b.mp4", "c.mp4"}) EXPECT_EQ(ProbeCodec(dir_ / "out" / out), "mpeg4") << out;
+    // Top row first.
+    EXPECT_LE(fs::last_write_time(dir_ / "out" / "c.mp4"), fs::last_write_time(dir_ / "out" / "b.mp4"));
+    EXPECT_LE(fs::last_write_time(dir_ / "out" / "b.mp4"), fs::last_write_time(dir_ / "out" / "a.mp4"));
+    // Rows below the running one waited; the rows started by a tick showed a percentage
+    // (the first row's one-second clip is done before the first tick).
+    EXPECT_TRUE(seen_[2].count(U("等待")));
+    for (std::size_t i = 1; i < 3; ++i) {
+        EXPECT_TRUE(std::any_of(seen_[i].begin(), seen_[i].end(), [](const wxString& s) { return s.EndsWith("%"); }))
+            << "row " << i;
+    }
+    for (int id : {IDC_OUTPUT_DIR, IDC_FORMAT, IDC_CHANNELS, IDC_ADD, IDC_CONVERT}) {
+        EXPECT_TRUE(dlg_->FindWindow(id)->IsEnabled()) << id;
+    }
+}
+
+TEST_F(RunTest, AFailedRowSaysSoAndTheRunGoesOn) {
+    AddClip("a.avi");
+    std::ofstream(dir_ / "in" / "broken.avi") << std::string(10000, 'x');
+    dlg_->m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "broken.avi").string()));
+    AddClip("c.avi");  // rows: c, broken, a
+    wxString text;
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("失败"), U("已完成")}));
+    EXPECT_EQ(text, U("转换完成\n1 个文件转换失败"));
+    EXPECT_TRUE(fs::exists(dir_ / "out" / "a.mp4"));
+    EXPECT_TRUE(fs::exists(dir_ / "out" / "c.mp4"));
+}
+
+TEST_F(RunTest, ExistingOutputIsOverwrittenOnlyOnOk) {
+    AddClip("a.avi");
+    const fs::path out = dir_ / "out" / "a.mp4";
+    std::ofstream(out) << "old";
+    wxString question, caption;
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &question, &caption), AnswerBox(wxID_OK));
+    EXPECT_EQ(question, U("输出目录") + dlg_->OutputDirEdit()->GetValue() + U("中，已经有a.mp4，是否要覆盖？"));
+    EXPECT_EQ(caption, U("提示"));
+    EXPECT_EQ(ProbeCodec(out), "mpeg4");
+
+    // Cancel: the renamed output; once more: the first free numbered name. Nothing is overwritten.
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_CANCEL), AnswerBox(wxID_OK));
+    EXPECT_EQ(ProbeCodec(dir_ / "out" / "重命名a.mp4"), "mpeg4");
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_CANCEL), AnswerBox(wxID_OK));
+    EXPECT_EQ(ProbeCodec(dir_ / "out" / "重命名a(2).mp4"), "mpeg4");
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成")}));
+}
+
+TEST_F(RunTest, OutputBesideTheInputGetsTheNewPrefix) {
+    const fs::path in = AddClip("a.avi", "clip.mp4");
+    for (const std::string& typed : {(dir_ / "in").string(), (dir_ / "in").string() + "/"}) {
+        SCOPED_TRACE(typed);
+        fs::remove(dir_ / "in" / "新clip.mp4");
+        dlg_->OutputDirEdit()->SetValue(platform::FromNarrow(typed));
+        // No overwrite question: only the completion box comes.
+        wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK));
+        EXPECT_EQ(ProbeCodec(dir_ / "in" / "新clip.mp4"), "mpeg4");
+        EXPECT_EQ(ProbeCodec(in), "mpeg4");  // the input is untouched
+    }
+}
+
+TEST_F(RunTest, RefusesToStartWithoutAUsableOutputFolderOrFiles) {
+    wxString text, caption;
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_CONVERT), AnswerBox(wxID_OK, &text, &caption));
+    EXPECT_EQ(text, U("请添加要转换的视频"));
+    EXPECT_EQ(caption, U("提示信息"));
+
+    AddClip("a.avi");
+    const wxString missing = platform::FromNarrow((dir_ / "no such folder").string());
+    dlg_->OutputDirEdit()->SetValue(missing);
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_CONVERT), AnswerBox(wxID_OK, &text));
+    EXPECT_NE(text.find(missing), wxString::npos) << text;
+    EXPECT_FALSE(Running());
+    EXPECT_TRUE(dlg_->FindWindow(IDC_CONVERT)->IsEnabled());
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{""}));
+}
+
+TEST_F(RunTest, ACommandTooLongForTheToolFailsItsRowInsteadOfRunningCut) {
+    fs::path deep = dir_ / "out";
+    for (int i = 0; i < 12; ++i) deep /= std::string(200, static_cast<char>('a' + i));
+    fs::create_directories(deep);
+    dlg_->OutputDirEdit()->SetValue(platform::FromNarrow(deep.string()));
+    AddClip("a.avi");
+    wxString text;
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("失败")}));
+    EXPECT_EQ(text, U("转换完成\n1 个文件转换失败"));
+}
+
+TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
+    MakeClip(dir_ / "in" / "long.avi", 60, "640x480");
+    dlg_->m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
+    guitest::Choose(dlg_->List(IDC_FORMAT), "3gpp2");
+    guitest::Press(dlg_, IDC_CONVERT);
+    pid_t pid = -1;
+    ASSERT_TRUE(guitest::WaitUntil([&] { return dlg_->m_pJob && (pid = dlg_->m_pJob->ProcessId()) > 0; }, 10s));
+    ASSERT_TRUE(guitest::WaitUntil([&] { return fs::exists(dir_ / "out" / "long.3g2"); }, 10s));
+    dlg_->Close();
+    EXPECT_EQ(dlg_->m_pJob, nullptr);
+    EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH);
+    EXPECT_TRUE(fs::exists(dir_ / "out" / "long.3g2"));
+}
+
+TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
+    // A stand-in tool that runs until ended, so that only the test moves the progress.
+    const fs::path tool = dir_ / "tool";
+    fs::create_directories(tool);
+    fs::copy_file(FAKE_TOOL, tool / "vv.exe");
+    dlg_->m_szAppDir = platform::FromNarrow(tool.string());
+    dlg_->m_list->InsertItem(0, "/v/clip.avi");
+    dlg_->m_nRowCount = 1;
+    dlg_->m_nCurrentRow = 0;
+    dlg_->m_rowFailed.assign(1, false);
+    dlg_->m_pJob = new BriskFFmpeg(("vv.exe hang " + (tool / "pids").string()).c_str(), tool.string());
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"1000", "100%"}, {"999", "99%"}, {"1001", "--%"}, {"-5", "--%"}, {"45abc", "4%"}, {"", "0%"}};
+    for (const auto& [value, shown] : cases) {
+        std::ofstream(convert::ProgressFilePath(tool.string())) << value;
+        wxTimerEvent tick(dlg_->m_timer);
+        dlg_->GetEventHandler()->ProcessEvent(tick);
+        EXPECT_EQ(dlg_->m_list->GetItemText(0, 1), shown) << value;
+    }
+    EXPECT_EQ(dlg_->m_progress->GetValue(), 1000);  // lower values later did not move it back
+}
