@@ -1,5 +1,6 @@
 # Turns resource files into one C++ source holding their bytes, looked up by file name.
-# Called as: cmake -DOUT=file.cpp -DFILES="a;b" -P embed.cmake
+# Called as: cmake -DOUT=file.cpp -DFILES="a|b" -P embed.cmake
+string(REPLACE "|" ";" FILES "${FILES}")
 set(body "")
 set(table "")
 set(index 0)

@@ -14,6 +14,9 @@
 #include "platform/app_path.h"
 #include "platform/list_click.h"
 #include "platform/narrow.h"
+#include "skin/CControlButton.h"
+#include "skin/paint.h"
+#include "skin/pictures.h"
 
 namespace {
 
@@ -30,6 +33,7 @@ T* Bound(wxWindow* parent, int id) {
 // clang-format off
 wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
     EVT_INIT_DIALOG(CMorvenDlg::OnInitDialog)
+    EVT_PAINT(CMorvenDlg::OnPaint)
     EVT_CHAR_HOOK(CMorvenDlg::OnCharHook)
     EVT_CLOSE(CMorvenDlg::OnClose)
     EVT_BUTTON(IDC_CONVERT, CMorvenDlg::OnConvert)
@@ -37,6 +41,9 @@ wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
     EVT_BUTTON(IDC_DELETE, CMorvenDlg::OnDelete)
     EVT_BUTTON(IDC_SET_OUTPUT_DIR, CMorvenDlg::OnSetOutputDir)
     EVT_BUTTON(IDC_CLEAR, CMorvenDlg::OnClear)
+    EVT_BUTTON(IDC_ABOUT, CMorvenDlg::OnAbout)
+    EVT_BUTTON(IDC_MINIMISE, CMorvenDlg::OnMinimiseButton)
+    EVT_BUTTON(IDC_CLOSE, CMorvenDlg::OnCloseButton)
     EVT_BUTTON(IDC_MOVE_UP, CMorvenDlg::OnMoveUp)
     EVT_BUTTON(IDC_MOVE_DOWN, CMorvenDlg::OnMoveDown)
     EVT_TIMER(kTimerId, CMorvenDlg::OnTimer)
@@ -53,7 +60,7 @@ wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
 wxEND_EVENT_TABLE()
 // clang-format on
 
-CMorvenDlg::CMorvenDlg(wxWindow* parent) : m_timer(this, kTimerId) {
+CMorvenDlg::CMorvenDlg(wxWindow* parent) : m_hIcon(skin::LoadAppIcon()), m_timer(this, kTimerId) {
     app::InitUi();
     wxXmlResource::Get()->LoadDialog(this, parent, "102");
     BindControls();
@@ -71,13 +78,19 @@ wxTextCtrl* CMorvenDlg::OutputDirEdit() const { return Bound<wxTextCtrl>(const_c
 void CMorvenDlg::BindControls() {
     m_list = Bound<wxListCtrl>(this, IDC_INPUT_LIST);
     m_progress = Bound<wxGauge>(this, IDC_PROGRESS);
-    m_btnAbout = Bound<wxButton>(this, IDC_ABOUT);
-    m_btnMinimise = Bound<wxButton>(this, IDC_MINIMISE);
-    m_btnClose = Bound<wxButton>(this, IDC_CLOSE);
+    // The picture buttons paint themselves: each takes the place of its template button.
+    // They are child windows, freed with the dialog.
+    for (auto [member, id] : {std::pair{&m_btnAbout, IDC_ABOUT}, std::pair{&m_btnMinimise, IDC_MINIMISE},
+                              std::pair{&m_btnClose, IDC_CLOSE}}) {
+        *member = new CControlButton();
+        (*member)->AttachTo(FindWindow(id));
+    }
     for (int id = IDC_FORMAT; id <= IDC_CHANNELS; ++id) {
         m_lists[static_cast<std::size_t>(id - IDC_FORMAT)] = Bound<wxChoice>(this, id);
     }
-    m_banner = FindWindow(IDC_BANNER);
+    m_banner.Attach(FindWindow(IDC_BANNER));
+    SetBackgroundStyle(wxBG_STYLE_PAINT);  // the skin paints the whole client area
+    skin::ColourLabels(this);
 
     // Only mouse clicks on the input list pick the selected row; the list has no click
     // event of its own, so the click is taken where the toolkit delivers it and read
@@ -114,7 +127,8 @@ void CMorvenDlg::InitialiseWindow() {
     // 4. Default output directory: the top of the space the user may write.
     OutputDirEdit()->SetValue(wxGetHomeDir());
 
-    // 5-7. Skin of the About, minimise and close buttons: see the skin module.
+    // 5-7. Skin of the About, minimise and close buttons.
+    ApplySkin();
 
     // 8. Input list columns, grid lines and full-row selection.
     m_list->InsertColumn(0, wxString::FromUTF8("文件名"), wxLIST_FORMAT_LEFT, 290);
@@ -130,7 +144,8 @@ void CMorvenDlg::InitialiseWindow() {
 
     // 10. Parameter lists of the "3gp" preset (the lists are still empty).
     FillPresetLists(formats->GetStringSelection());
-    // 11. Banner page: see the skin module.
+    // 11. The banner page, once.
+    m_banner.Navigate2(skin::BannerUrl());
 
     // 12. Progress range 0..1000, empty bar.
     m_progress->SetRange(1000);

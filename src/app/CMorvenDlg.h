@@ -9,10 +9,12 @@
 
 #include "convert/contract.h"
 #include "profiles/presets.h"
+#include "skin/CExplorer1.h"
 #include <wx/icon.h>
 #include <wx/timer.h>
 
 class BriskFFmpeg;
+class CControlButton;
 class wxButton;
 class wxChoice;
 class wxGauge;
@@ -55,15 +57,15 @@ public:
     ~CMorvenDlg() override;
 
     // ---- members, in the window's order ----
-    wxButton* m_btnAbout = nullptr;     // 1023
-    wxButton* m_btnMinimise = nullptr;  // 1024, hidden
-    wxButton* m_btnClose = nullptr;     // 1025, hidden
+    CControlButton* m_btnAbout = nullptr;     // 1023, picture 139
+    CControlButton* m_btnMinimise = nullptr;  // 1024, hidden
+    CControlButton* m_btnClose = nullptr;     // 1025, hidden
     wxIcon m_hIcon;                     // application icon 128
     wxListCtrl* m_list = nullptr;       // 1019, the input list
     int m_nSelectedRow = -1;            // row last picked with the mouse, -1 for none
     wxGauge* m_progress = nullptr;      // 1008, 0..1000
     std::array<wxChoice*, 10> m_lists{};  // 1009 format, 1010..1018 parameters
-    wxWindow* m_banner = nullptr;       // 1026, the web banner's place
+    CExplorer1 m_banner;                // 1026, the web banner
     BriskFFmpeg* m_pJob = nullptr;      // the running conversion job, owned
     int m_nRowCount = 0;                // rows taken at the start of a run
     char m_szCommand[2000] = {};        // command line of the current job (UTF-8)
@@ -105,6 +107,12 @@ public:
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
+    // ---- skin ----
+    void OnPaint(wxPaintEvent& event);
+    void OnAbout(wxCommandEvent& event);
+    void OnMinimiseButton(wxCommandEvent& event);
+    void OnCloseButton(wxCommandEvent& event);
+
     // ---- the conversion run ----
     void OnConvert(wxCommandEvent& event);
     void OnTimer(wxTimerEvent& event);
@@ -144,6 +152,8 @@ private:
     void MoveSelectedRow(int delta);
 
     void BindControls();
+    // Skin steps of the initialisation: the About picture and the title-bar buttons.
+    void ApplySkin();
     void InitialiseWindow();
     // Destroys a running job (ending the converter) and ends the dialog.
     void CloseStep();

@@ -23,6 +23,7 @@ void InitUi() {
     }
     wxXmlResource::Get()->InitAllHandlers();
     wxXmlResource::Get()->Load("memory:102.xrc");
+    wxXmlResource::Get()->Load("memory:151.xrc");
 }
 
 }  // namespace app

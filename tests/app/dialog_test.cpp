@@ -54,7 +54,7 @@ const Expected kControls[] = {
     {1016, "wxChoice", "", 260, 195, 74, 0},
     {1015, "wxChoice", "", 260, 181, 74, 0},
     {1019, "wxListCtrl", "", 8, 89, 210, 102},
-    {1023, "wxButton", "关于", 41, 2, 33, 12},
+    {1023, "CControlButton", "关于", 41, 2, 33, 12},
 };
 
 const char* const kLabels[] = {
@@ -168,6 +168,7 @@ TEST_F(DialogTest, EnterDoesNothingAnywhereInTheWindow) {
     d.Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++presses; }, IDC_ADD);
     d.Raise();
     wxUIActionSimulator sim;
+    sim.MouseMove(d.GetScreenRect().GetPosition() + wxPoint(20, 20));
 
     wxTextCtrl* edit = d.OutputDirEdit();
     edit->SetValue("/some/dir");
@@ -204,9 +205,13 @@ TEST(DialogClose, CaptionCloseAndEscapeEndTheModalRun) {
     {
         CMorvenDlg d;
         d.CallAfter([&d] {
+            // Without a window manager the keyboard goes to the window under the pointer.
+            wxUIActionSimulator sim;
+            sim.MouseMove(d.GetScreenRect().GetPosition() + wxPoint(20, 20));
             d.Raise();
             d.FindWindow(IDC_OUTPUT_DIR)->SetFocus();
-            wxUIActionSimulator().Char(WXK_ESCAPE);
+            guitest::Yield();
+            sim.Char(WXK_ESCAPE);
         });
         // A safety net so that a broken Escape fails the test instead of hanging it.
         wxTimer guard;

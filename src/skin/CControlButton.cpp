@@ -1,0 +1,132 @@
+#include "skin/CControlButton.h"
+
+#include <wx/dcbuffer.h>
+#include <wx/dcclient.h>
+
+#include "skin/composite.h"
+#include "skin/pictures.h"
+
+namespace {
+
+skin::PixelView View(const wxImage& image) {
+    if (!image.IsOk()) return {};
+    return {image.GetWidth(), image.GetHeight(), image.GetData()};
+}
+
+}  // namespace
+
+wxIMPLEMENT_DYNAMIC_CLASS(CControlButton, wxControl);
+
+// clang-format off
+wxBEGIN_EVENT_TABLE(CControlButton, wxControl)
+    EVT_PAINT(CControlButton::OnPaint)
+    EVT_ENTER_WINDOW(CControlButton::OnEnter)
+    EVT_LEAVE_WINDOW(CControlButton::OnLeave)
+    EVT_LEFT_DOWN(CControlButton::OnLeftDown)
+    EVT_LEFT_UP(CControlButton::OnLeftUp)
+    EVT_KEY_DOWN(CControlButton::OnKeyDown)
+    EVT_KEY_UP(CControlButton::OnKeyUp)
+wxEND_EVENT_TABLE()
+// clang-format on
+
+bool CControlButton::AttachTo(wxWindow* templateButton) {
+    if (templateButton == nullptr) return false;
+    wxWindow* parent = templateButton->GetParent();
+    if (!Create(parent, templateButton->GetId(), templateButton->GetPosition(), templateButton->GetSize(),
+                wxBORDER_NONE | wxWANTS_CHARS)) {
+        return false;
+    }
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    SetLabel(templateButton->GetLabel());  // kept, never drawn
+    MoveAfterInTabOrder(templateButton);
+    Show(templateButton->IsShown());
+    templateButton->Destroy();
+    return true;
+}
+
+void CControlButton::SetImages(int hover, int normal, int pressed) {
+    m_normal.Destroy();
+    m_pressedImage.Destroy();
+    m_hoverImage.Destroy();
+    m_normal = skin::LoadPicture(normal);
+    m_pressedImage = skin::LoadPicture(pressed);
+    m_hoverImage = skin::LoadPicture(hover);
+    Refresh(false);
+}
+
+wxImage CControlButton::Render(bool pressed) const {
+    const wxSize size = GetClientSize();
+    wxImage face(std::max(size.x, 1), std::max(size.y, 1));
+    const wxColour under = GetParent() ? GetParent()->GetBackgroundColour() : *wxWHITE;
+    face.SetRGB(wxRect(face.GetSize()), under.Red(), under.Green(), under.Blue());
+
+    const skin::PixelTarget target{face.GetWidth(), face.GetHeight(), face.GetData()};
+    const skin::CompositeSettings settings{m_bMaskMode, m_bBackground, m_rect.GetLeft(), m_rect.GetTop()};
+    skin::CompositePicture(target, View(m_hover ? m_hoverImage : m_normal), View(m_mask), View(m_background),
+                           settings);
+    if (pressed) {
+        skin::CompositePicture(target, View(m_pressedImage), View(m_mask), View(m_background), settings);
+    }
+    return face;
+}
+
+void CControlButton::OnPaint(wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(this);
+    dc.DrawBitmap(wxBitmap(Render(m_pressed)), 0, 0);
+}
+
+void CControlButton::OnEnter(wxMouseEvent& event) {
+    // The pointer rests on the button at once: hover follows the enter directly.
+    m_tracking = 1;
+    m_hover = 1;
+    Refresh(false);
+    event.Skip();
+}
+
+void CControlButton::OnLeave(wxMouseEvent& event) {
+    m_hover = 0;
+    m_tracking = 0;
+    if (m_pressed && !HasCapture()) m_pressed = false;
+    Refresh(false);
+    event.Skip();
+}
+
+void CControlButton::OnLeftDown(wxMouseEvent&) {
+    m_pressed = true;
+    if (!HasCapture()) CaptureMouse();
+    Refresh(false);
+}
+
+void CControlButton::OnLeftUp(wxMouseEvent& event) {
+    if (HasCapture()) ReleaseMouse();
+    const bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
+    const bool wasPressed = m_pressed;
+    m_pressed = false;
+    Refresh(false);
+    if (wasPressed && inside) Click();
+}
+
+void CControlButton::OnKeyDown(wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_SPACE) {
+        m_pressed = true;
+        Refresh(false);
+        return;
+    }
+    event.Skip();
+}
+
+void CControlButton::OnKeyUp(wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_SPACE && m_pressed) {
+        m_pressed = false;
+        Refresh(false);
+        Click();
+        return;
+    }
+    event.Skip();
+}
+
+void CControlButton::Click() {
+    wxCommandEvent click(wxEVT_BUTTON, GetId());
+    click.SetEventObject(this);
+    ProcessWindowEvent(click);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// A push button that paints itself from pictures: normal, hover (while the pointer rests
+// on it) and pressed (laid over the base picture while pressed), optionally composited
+// through a mask over the matching piece of its window's background picture. It draws
+// no caption, no focus rectangle and no disabled look.
+#include <wx/control.h>
+#include <wx/image.h>
+
+class CControlButton : public wxControl {
+public:
+    CControlButton() = default;
+
+    // Takes the place of a button that a dialog template created: same id, place, size,
+    // visibility and tab position. The template's button is destroyed.
+    bool AttachTo(wxWindow* templateButton);
+
+    // Replaces the three pictures (hover, normal, pressed, by resource id); the old
+    // ones are released.
+    void SetImages(int hover, int normal, int pressed);
+
+    // The face the button shows for a pressed state (hover as it stands).
+    wxImage Render(bool pressed) const;
+    bool IsPressed() const { return m_pressed; }
+
+    // Set directly by the owner, as the skin steps do.
+    int m_hover = 0;            // the pointer rests on the button
+    int m_tracking = 0;         // the pointer is being followed (entered, not yet left)
+    wxImage m_normal;
+    wxImage m_pressedImage;
+    wxImage m_hoverImage;
+    wxImage m_mask;             // black where the picture shows, white where the background does
+    wxImage m_background;       // the window's whole background picture
+    bool m_bMaskMode = false;
+    bool m_bBackground = false;
+    wxRect m_rect;              // the button's place in its window: the background piece's origin
+
+private:
+    void OnPaint(wxPaintEvent& event);
+    void OnEnter(wxMouseEvent& event);
+    void OnLeave(wxMouseEvent& event);
+    void OnLeftDown(wxMouseEvent& event);
+    void OnLeftUp(wxMouseEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
+    void OnKeyUp(wxKeyEvent& event);
+    void Click();
+
+    bool m_pressed = false;  // the button's pressed state (the press look follows it)
+
+    wxDECLARE_DYNAMIC_CLASS(CControlButton);
+    wxDECLARE_EVENT_TABLE();
+};
