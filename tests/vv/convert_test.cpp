@@ -80,6 +80,14 @@ std::map<std::string, std::map<std::string, std::string>> Probe(const std::strin
     return result;
 }
 
+// Running and not yet a zombie waiting to be reaped.
+bool StillRunning(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const auto paren = text.rfind(')');
+    return paren != std::string::npos && paren + 2 < text.size() && text[paren + 2] != 'Z';
+}
+
 double Rate(const std::string& r) {
     const auto slash = r.find('/');
     if (slash == std::string::npos) return std::atof(r.c_str());
@@ -244,7 +252,7 @@ TEST_F(ConvertTest, ProgressRisesInWholeNumbersAndEndsAtOneThousand) {
     });
     bool running = true;
     while (running) {
-        running = ::kill(p.pid, 0) == 0 && Shell("ps -o stat= -p " + std::to_string(p.pid)).find('Z') == std::string::npos;
+        running = StillRunning(p.pid);
         std::ifstream in(progressFile);
         std::string text((std::istreambuf_iterator<char>(in)), {});
         ASSERT_FALSE(text.empty());
