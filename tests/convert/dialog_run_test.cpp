@@ -10,6 +10,7 @@
 #include <wx/gauge.h>
 #include <wx/listctrl.h>
 #include <wx/msgdlg.h>
+#include <wx/evtloop.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
 
@@ -112,7 +113,9 @@ protected:
     // tick (several ticks can fall into one pass of the event loop).
     void ConvertAll() {
         seen_.clear();
+        ticks_ = 0;
         auto note = [this](wxTimerEvent& tick) {
+            ++ticks_;
             dlg_->OnTimer(tick);
             const auto s = Statuses();
             for (std::size_t i = 0; i < s.size(); ++i) seen_[i].insert(s[i]);
@@ -127,6 +130,31 @@ protected:
     fs::path dir_;
     CMorvenDlg* dlg_ = nullptr;
     std::map<std::size_t, std::set<wxString>> seen_;
+    int ticks_ = 0;
+};
+
+// Answers a message box only after a while, as a user who reads it; meanwhile the
+// window's events (its timer included) go on in the box's own loop.
+class AnswerLater : public wxExpectModalBase<wxMessageDialog> {
+public:
+    AnswerLater(int answer, std::chrono::milliseconds wait, std::function<void()> meanwhile)
+        : answer_(answer), wait_(wait), meanwhile_(std::move(meanwhile)) {}
+
+protected:
+    int OnInvoked(wxMessageDialog*) const override {
+        wxGUIEventLoop loop;
+        wxTimer stop;
+        stop.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
+        stop.StartOnce(static_cast<int>(wait_.count()));
+        loop.Run();
+        meanwhile_();
+        return answer_;
+    }
+
+private:
+    int answer_;
+    std::chrono::milliseconds wait_;
+    std::function<void()> meanwhile_;
 };
 fs::path RunTest::clips_;
 
@@ -188,6 +216,32 @@ TEST_F(RunTest, ExistingOutputIsOverwrittenOnlyOnOk) {
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_CANCEL), AnswerBox(wxID_OK));
     EXPECT_EQ(ProbeCodec(dir_ / "out" / "重命名a(2).mp4"), "mpeg4");
     EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成")}));
+}
+
+TEST_F(RunTest, ATickDuringTheOverwriteQuestionOnlyRefreshesTheRows) {
+    AddClip("b.avi");
+    AddClip("a.avi");  // rows: a, b; b's output exists
+    std::ofstream(dir_ / "out" / "b.mp4") << "old";
+    std::vector<wxString> during;
+    bool jobDuring = true;
+    int rowDuring = -1;
+    wxTEST_DIALOG(ConvertAll(),
+                  AnswerLater(wxID_OK, 1500ms,
+                              [&] {
+                                  // A tick that reaches the window while the question is open
+                                  // (GTK holds back the timer's own; other toolkits deliver it).
+                                  wxTimerEvent tick(dlg_->m_timer);
+                                  dlg_->GetEventHandler()->ProcessEvent(tick);
+                                  during = Statuses();
+                                  jobDuring = dlg_->m_pJob != nullptr;
+                                  rowDuring = dlg_->m_nCurrentRow;
+                              }),
+                  AnswerBox(wxID_OK));
+    EXPECT_FALSE(jobDuring);
+    EXPECT_EQ(rowDuring, 1);
+    EXPECT_EQ(during, (std::vector<wxString>{U("已完成"), U("100%")}));  // the previous file's last value
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("已完成")}));
+    EXPECT_EQ(ProbeCodec(dir_ / "out" / "b.mp4"), "mpeg4");
 }
 
 TEST_F(RunTest, OutputBesideTheInputGetsTheNewPrefix) {
