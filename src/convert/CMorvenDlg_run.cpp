@@ -13,6 +13,7 @@
 #include "convert/brisk.h"
 #include "convert/run_naming.h"
 #include "platform/narrow.h"
+#include "platform/paint_now.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
         }
         if (m_nCurrentRow < m_nRowCount - 1) {
             m_progress->SetValue(1000);
-            m_progress->Update();  // the full bar is seen during the pause
+            platform::PaintNow(m_progress);  // the full bar is seen during the pause
             ++m_nCurrentRow;
             RowStart();
             std::this_thread::sleep_for(std::chrono::milliseconds(1000));
