@@ -176,6 +176,28 @@ TEST_F(ConvertTest, EveryProfileGivesTheFormatItNames) {
     }
 }
 
+TEST_F(ConvertTest, ReadsTheInputFormatsTheWindowOffers) {
+    const std::pair<const char*, const char*> inputs[] = {
+        {"wmv", "-c:v wmv2 -c:a wmav2"},          {"asf", "-c:v wmv1 -c:a wmav1"},
+        {"mpg", "-c:v mpeg1video -c:a mp2"},      {"flv", "-c:v flv -c:a libmp3lame -ar 44100"},
+        {"3gp", "-c:v h263 -s 176x144 -c:a aac"}, {"rm", "-c:v rv10 -c:a ac3"},
+        {"swf", "-c:v flv -c:a libmp3lame -ar 44100"}, {"mp4", "-c:v libx264 -c:a aac"},
+    };
+    for (const auto& [ext, codecs] : inputs) {
+        SCOPED_TRACE(ext);
+        const std::string in = In(std::string("input.") + ext), out = In(std::string("from ") + ext + ".avi");
+        Shell(std::string("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
+                          "-f lavfi -i sine=sample_rate=44100:duration=2 ") + codecs + " -shortest '" + in + "'");
+        ASSERT_TRUE(fs::exists(in));
+        const VvRun run = RunProfile(in, kCases[3].slots, out);
+        ASSERT_TRUE(run.ok) << run.output;
+        auto probe = Probe(out);
+        EXPECT_EQ(probe["video"]["codec_name"], "mpeg4");
+        EXPECT_EQ(probe["audio"]["codec_name"], "mp2");
+        EXPECT_NEAR(std::atof(probe["format"]["duration"].c_str()), 2.0, 0.25);
+    }
+}
+
 TEST_F(ConvertTest, BadInputsFailWithAReasonAndNoOutput) {
     std::ofstream(In("garbage.avi")) << std::string(50000, 'x');
     const convert::OptionSlots flv = kCases[4].slots;

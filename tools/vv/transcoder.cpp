@@ -336,7 +336,11 @@ private:
             if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
             if (ret == AVERROR_INVALIDDATA) continue;
             Check(ret, "cannot decode " + opt_.input);
+            // Timestamps start at the input's start, as the ffmpeg tool makes them.
             frame->pts = frame->best_effort_timestamp;
+            if (frame->pts != AV_NOPTS_VALUE && input_->start_time != AV_NOPTS_VALUE) {
+                frame->pts -= av_rescale_q(input_->start_time, AV_TIME_BASE_Q, s.in->time_base);
+            }
             if (!s.configured) Configure(s, frame.get());
             Filter(s, frame.get());
             av_frame_unref(frame.get());
