@@ -6,7 +6,6 @@
 #include <mutex>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,50 +50,71 @@ StartedProcess StartHidden(const std::string& program, const std::vector<std::st
     BecomeSubreaper();
     StartedProcess result;
 
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        result.error = std::string("cannot create a pipe: ") + std::strerror(errno);
-        return result;
-    }
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                        POSIX_SPAWN_SETSIGDEF);
-
+    // Everything the child needs is prepared before the fork: after it, the child only
+    // makes calls that are safe in a copy of a threaded process.
     std::vector<char*> args;
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
-    pid_t pid = -1;
-    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    ::close(fds[1]);
-
-    if (rc != 0) {
-        ::close(fds[0]);
-        result.error = "cannot start " + program + ": " + std::strerror(rc);
+    int output[2], status[2];
+    if (::pipe2(output, O_CLOEXEC) != 0) {
+        result.error = std::string("cannot create a pipe: ") + std::strerror(errno);
         return result;
     }
-    ::fcntl(fds[0], F_SETFL, ::fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+    if (::pipe2(status, O_CLOEXEC) != 0) {
+        result.error = std::string("cannot create a pipe: ") + std::strerror(errno);
+        ::close(output[0]);
+        ::close(output[1]);
+        return result;
+    }
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The child: a process group of its own, ended with the program if the program
+        // goes first, no input, output into the pipe.
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
+        if (::getppid() != parent) ::_exit(127);
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0) ::dup2(null, 0);
+        ::dup2(output[1], 1);
+        ::dup2(output[1], 2);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
+        ::execve(program.c_str(), args.data(), environ);
+        const int err = errno;
+        [[maybe_unused]] const ssize_t n = ::write(status[1], &err, sizeof err);
+        ::_exit(127);
+    }
+    ::close(output[1]);
+    ::close(status[1]);
+    if (pid < 0) {
+        result.error = std::string("cannot start ") + program + ": " + std::strerror(errno);
+        ::close(output[0]);
+        ::close(status[0]);
+        return result;
+    }
+    ::setpgid(pid, pid);  // also from this side, so that the group exists before we signal it
+
+    // The status pipe closes on a successful exec; an error number comes through otherwise.
+    int err = 0;
+    ssize_t n;
+    do {
+        n = ::read(status[0], &err, sizeof err);
+    } while (n < 0 && errno == EINTR);
+    ::close(status[0]);
+    if (n == static_cast<ssize_t>(sizeof err)) {
+        ::waitpid(pid, nullptr, 0);
+        ::close(output[0]);
+        result.error = "cannot start " + program + ": " + std::strerror(err);
+        return result;
+    }
+    ::fcntl(output[0], F_SETFL, ::fcntl(output[0], F_GETFL) | O_NONBLOCK);
     result.pid = pid;
-    result.outputFd = fds[0];
+    result.outputFd = output[0];
     return result;
 }
 

@@ -2,7 +2,8 @@
 // Starting the converter tool as a hidden child process, waiting for it and ending it.
 // The tool gets no input (stdin is /dev/null), its output never reaches the user's
 // terminal (it is drained into a short tail kept for the failure reason), and it runs in
-// a process group of its own, so that ending it ends everything it started.
+// a process group of its own, so that ending it ends everything it started. It is ended
+// too if the program itself goes away first.
 #include <string>
 #include <sys/types.h>
 #include <vector>

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "convert/brisk.h"
@@ -112,6 +113,33 @@ TEST_F(JobTest, DestroyingARunningJobEndsTheToolAndEverythingItStarted) {
     std::string text;
     in >> text;
     EXPECT_EQ(text, "partial");  // the partial output stays
+}
+
+TEST_F(JobTest, ToolEndsWhenTheProgramDiesWithoutClosing) {
+    const std::string pids = PathIn("pids");
+    const pid_t program = ::fork();
+    if (program == 0) {  // a stand-in for the program: starts a job, then is killed
+        BriskFFmpeg job(("vv.exe hang " + pids).c_str(), Dir());
+        for (;;) ::pause();
+    }
+    ASSERT_TRUE(WaitForFile(pids));
+    pid_t tool = 0;
+    std::ifstream(pids) >> tool;
+    ASSERT_GT(tool, 0);
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    // The tool is gone, or at most a zombie waiting for its new parent.
+    auto ended = [tool] {
+        std::ifstream stat("/proc/" + std::to_string(tool) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const auto paren = text.rfind(')');
+        return paren == std::string::npos || text[paren + 2] == 'Z';
+    };
+    for (int i = 0; i < 200 && !ended(); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(ended());
+    ::kill(-tool, SIGKILL);  // the stand-in's own child, which nothing else ends here
+    while (::waitpid(-tool, nullptr, 0) > 0) {
+    }
 }
 
 TEST_F(JobTest, JobDestroyedAtOnceLeavesNoProcessBehind) {
