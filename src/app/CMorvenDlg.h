@@ -141,6 +141,9 @@ public:
 private:
     wxChoice* ParamChoice(profiles::ParamList list) const { return m_lists[static_cast<std::size_t>(list) + 1]; }
     wxString* OptionString(profiles::ParamList list);
+    const wxString* OptionString(profiles::ParamList list) const {
+        return const_cast<CMorvenDlg*>(this)->OptionString(list);
+    }
     void Refill(profiles::ParamList list, const profiles::ListFill& fill);
     // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
     void RowStart();

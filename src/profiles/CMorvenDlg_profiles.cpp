@@ -24,9 +24,8 @@ wxString* CMorvenDlg::OptionString(ParamList list) {
 
 convert::OptionSlots CMorvenDlg::CurrentOptions() const {
     convert::OptionSlots slots;
-    auto* self = const_cast<CMorvenDlg*>(this);
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        slots[i] = platform::ToNarrow(*self->OptionString(profiles::kSlotOrder[i]));
+        slots[i] = platform::ToNarrow(*OptionString(profiles::kSlotOrder[i]));
     }
     return slots;
 }

@@ -30,12 +30,6 @@ void LogCallback(void*, int level, const char* fmt, va_list args) {
     gLastMessage = text;
 }
 
-std::string ErrorText(int err) {
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, buf, sizeof buf);
-    return buf;
-}
-
 class LibavEncoder final : public Encoder {
 public:
     explicit LibavEncoder(CodecContextPtr ctx) : ctx_(std::move(ctx)) {}
@@ -142,6 +136,12 @@ private:
 };
 
 }  // namespace
+
+std::string ErrorText(int err) {
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, buf, sizeof buf);
+    return buf;
+}
 
 void CaptureLibraryMessages() { av_log_set_callback(LogCallback); }
 

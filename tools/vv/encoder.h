@@ -40,6 +40,9 @@ std::unique_ptr<Encoder> MakeLibavEncoder(CodecContextPtr context);
 std::unique_ptr<Encoder> MakeAmrNbEncoder(std::int64_t bitrate);
 inline constexpr const char* kAmrNbName = "libopencore_amrnb";
 
+// FFmpeg's text for an error number.
+std::string ErrorText(int err);
+
 // The last error message FFmpeg logged, for a one-line reason.
 std::string LastLibraryMessage();
 void CaptureLibraryMessages();

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "av_ptr.h"
+#include "convert/run_naming.h"
 #include "encoder.h"
 
 extern "C" {
@@ -20,23 +21,11 @@ extern "C" {
 namespace vv {
 namespace {
 
-std::string ErrorText(int err) {
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, buf, sizeof buf);
-    return buf;
-}
-
 void Check(int ret, const std::string& what) {
     if (ret < 0) throw VvError(what + ": " + ErrorText(ret));
 }
 
 std::string RatioText(AVRational r) { return std::to_string(r.num) + "/" + std::to_string(r.den); }
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
 
 // One converted stream: decoder, filter graph, encoder and output stream.
 struct StreamContext {
@@ -115,7 +104,7 @@ private:
             struct stat st {};
             if (::stat(opt_.output.c_str(), &st) == 0) throw VvError("output " + opt_.output + " exists (use -y)");
         }
-        if (SameFile(opt_.input, opt_.output)) throw VvError("the output would overwrite the input " + opt_.input);
+        if (convert::SameFile(opt_.input, opt_.output)) throw VvError("the output would overwrite the input " + opt_.input);
         AVFormatContext* raw = nullptr;
         if (avformat_alloc_output_context2(&raw, nullptr, nullptr, opt_.output.c_str()) < 0 || raw == nullptr) {
             throw VvError("no output format for the name " + opt_.output);
