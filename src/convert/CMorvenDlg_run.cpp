@@ -73,9 +73,9 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
 void CMorvenDlg::RowStart() {
     m_bInRowStart = true;
     const wxString dir = OutputDirEdit()->GetValue();
-    const wxString ext = platform::FromNarrow(convert::OutputExtension(platform::ToNarrow(List(IDC_FORMAT)->GetStringSelection())));
-    const wxString input = m_list->GetItemText(m_nCurrentRow, 0);
-    const std::string d = platform::ToNarrow(dir), e = platform::ToNarrow(ext), in = platform::ToNarrow(input);
+    const std::string d = platform::ToNarrow(dir);
+    const std::string e = convert::OutputExtension(platform::ToNarrow(List(IDC_FORMAT)->GetStringSelection()));
+    const std::string in = platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0));
     const std::string base = convert::BaseName(in);
 
     std::string out = convert::OutputPath(d, "", base, e);
@@ -84,7 +84,7 @@ void CMorvenDlg::RowStart() {
     if (convert::FileExists(out)) {
         wxMessageDialog question(this,
                                  wxString::Format(U("输出目录%s中，已经有%s.%s，是否要覆盖？"), dir,
-                                                  platform::FromNarrow(base), ext),
+                                                  platform::FromNarrow(base), platform::FromNarrow(e)),
                                  U("提示"), wxOK | wxCANCEL);
         if (question.ShowModal() != wxID_OK) out = convert::RenamedOutputPath(d, base, e);
     }
@@ -109,7 +109,6 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
         RefreshStatuses(false);
         return;
     }
-    bool complete = false;
     const bool rowEnded = m_pJob == nullptr || m_pJob->IsFinished();
     if (rowEnded) {
         if (m_pJob != nullptr) {
@@ -125,7 +124,6 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1000));
             m_progress->SetValue(0);
         } else {
-            complete = true;
             EnableEditing(true);
             m_timer.Stop();
             m_progress->SetValue(1000);
@@ -138,7 +136,7 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
             return;
         }
     }
-    RefreshStatuses(complete);
+    RefreshStatuses(false);
 }
 
 void CMorvenDlg::RefreshStatuses(bool complete) {
