@@ -58,9 +58,10 @@ wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
     EVT_CHOICE(IDC_CHANNELS, CMorvenDlg::OnSelchangeChannels)
     EVT_CHOICE(IDC_ASPECT_RATIO, CMorvenDlg::OnSelchangeAspectRatio)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-CMorvenDlg::CMorvenDlg(wxWindow* parent) : m_hIcon(skin::LoadAppIcon()), m_timer(this, kTimerId) {
+    CMorvenDlg::CMorvenDlg(wxWindow* parent)
+    : m_hIcon(skin::LoadAppIcon()), m_timer(this, kTimerId) {
     app::InitUi();
     wxXmlResource::Get()->LoadDialog(this, parent, "102");
     BindControls();
@@ -73,7 +74,9 @@ CMorvenDlg::~CMorvenDlg() {
     m_pJob = nullptr;
 }
 
-wxTextCtrl* CMorvenDlg::OutputDirEdit() const { return Bound<wxTextCtrl>(const_cast<CMorvenDlg*>(this), IDC_OUTPUT_DIR); }
+wxTextCtrl* CMorvenDlg::OutputDirEdit() const {
+    return Bound<wxTextCtrl>(const_cast<CMorvenDlg*>(this), IDC_OUTPUT_DIR);
+}
 
 void CMorvenDlg::BindControls() {
     m_list = Bound<wxListCtrl>(this, IDC_INPUT_LIST);
@@ -152,23 +155,22 @@ void CMorvenDlg::InitialiseWindow() {
     m_progress->SetValue(0);
     m_progress->Refresh(false);
 
-    // 13. The eight option strings from the lists' selections.
-    DeriveAllOptions();
+    // 13. Program directory, recorded before the derivations: the H.264 option names
+    // h264.dat in it, and the job starts vv.exe from it.
+    m_szAppDir = platform::ProgramDirectory();
 
-    // 14. Program directory.
-    m_szAppDir = platform::FromNarrow(platform::ProgramDirectory());
+    // 14. The eight option strings from the lists' selections.
+    DeriveAllOptions();
 }
 
 void CMorvenDlg::OnCharHook(wxKeyEvent& event) {
     switch (event.GetKeyCode()) {
         case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-            return;  // Enter does nothing anywhere in the window
+        case WXK_NUMPAD_ENTER: return;  // Enter does nothing anywhere in the window
         case WXK_ESCAPE:
             Close();  // through the close step, so a running converter is ended too
             return;
-        default:
-            event.Skip();
+        default: event.Skip();
     }
 }
 

@@ -4,6 +4,7 @@
 // binds the template's controls by id, initialises them in a fixed order, routes every
 // event, and ends a running job when it closes.
 #include <array>
+#include <string>
 #include <vector>
 #include <wx/dialog.h>
 
@@ -56,44 +57,53 @@ public:
     explicit CMorvenDlg(wxWindow* parent = nullptr);
     ~CMorvenDlg() override;
 
+private:
+    friend class CMorvenDlgPeer;  // the window tests' one way in
+
     // ---- members, in the window's order ----
-    CControlButton* m_btnAbout = nullptr;     // 1023, picture 139
-    CControlButton* m_btnMinimise = nullptr;  // 1024, hidden
-    CControlButton* m_btnClose = nullptr;     // 1025, hidden
-    wxIcon m_hIcon;                     // application icon 128
-    wxListCtrl* m_list = nullptr;       // 1019, the input list
-    int m_nSelectedRow = -1;            // row last picked with the mouse, -1 for none
-    wxGauge* m_progress = nullptr;      // 1008, 0..1000
-    std::array<wxChoice*, 10> m_lists{};  // 1009 format, 1010..1018 parameters
-    CExplorer1 m_banner;                // 1026, the web banner
-    BriskFFmpeg* m_pJob = nullptr;      // the running conversion job, owned
-    int m_nRowCount = 0;                // rows taken at the start of a run
-    char m_szCommand[2000] = {};        // command line of the current job (UTF-8)
-    int m_nCurrentRow = 0;              // row being converted
-    wxString m_szAppDir;                // program directory, no trailing separator
-    wxString m_szVideoBitrate;          // option strings, fed to the command line
-    wxString m_szVideoCodec;
-    wxString m_szFrameSize;
-    wxString m_szFrameRate;
-    wxString m_szAudioCodec;
-    wxString m_szSampleRate;
-    wxString m_szAudioBitrate;
-    wxString m_szChannels;
-    wxTimer m_timer;                    // timer 1: polls a running conversion
-    std::vector<bool> m_rowFailed;      // rows of this run whose conversion failed
-    bool m_bInRowStart = false;         // a row start is under way (its question may be open)
+    CControlButton* m_btnAbout = nullptr;              // 1023, picture 139
+    CControlButton* m_btnMinimise = nullptr;           // 1024, hidden
+    CControlButton* m_btnClose = nullptr;              // 1025, hidden
+    wxIcon m_hIcon;                                    // application icon 128
+    wxListCtrl* m_list = nullptr;                      // 1019, the input list
+    int m_nSelectedRow = -1;                           // row last picked with the mouse, -1 for none
+    wxGauge* m_progress = nullptr;                     // 1008, 0..1000
+    std::array<wxChoice*, 10> m_lists{};               // 1009 format, 1010..1018 parameters
+    CExplorer1 m_banner;                               // 1026, the web banner
+    BriskFFmpeg* m_pJob = nullptr;                     // the running conversion job, owned
+    int m_nRowCount = 0;                               // rows taken at the start of a run
+    char m_szCommand[convert::kCommandCapacity] = {};  // command line of the current job (UTF-8)
+    int m_nCurrentRow = 0;                             // row being converted
+    std::string m_szAppDir;                            // program directory (UTF-8), no trailing separator
+    std::string m_szVideoBitrate;                      // option strings (UTF-8), fed to the command line
+    std::string m_szVideoCodec;
+    std::string m_szFrameSize;
+    std::string m_szFrameRate;
+    std::string m_szAudioCodec;
+    std::string m_szSampleRate;
+    std::string m_szAudioBitrate;
+    std::string m_szChannels;
+    wxTimer m_timer;                // timer 1: polls a running conversion
+    std::vector<bool> m_rowFailed;  // rows of this run whose conversion failed
+    bool m_bInRowStart = false;     // a row start is under way (its question may be open)
+    bool m_bInitialised = false;
 
     // Parameter list by control id (1009..1018).
     wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }
+    wxChoice* ParamChoice(profiles::ParamList list) const { return m_lists[static_cast<std::size_t>(list) + 1]; }
     wxTextCtrl* OutputDirEdit() const;
 
+    // ---- output profiles ----
     // The eight option strings in command-line slot order, as handed to the tool.
     convert::OptionSlots CurrentOptions() const;
-
-    // ---- output profiles ----
+    std::string* OptionString(profiles::ParamList list);
+    const std::string* OptionString(profiles::ParamList list) const {
+        return const_cast<CMorvenDlg*>(this)->OptionString(list);
+    }
     // Inserts the format's preset entries into the nine lists and selects the defaults
     // (does not clear them first).
     void FillPresetLists(const wxString& format);
+    void Refill(profiles::ParamList list, const profiles::ListFill& fill);
     // Refills the audio lists that the chosen audio codec dictates.
     void ApplyAudioCodecRule();
     // Derives one option string from its list's selection; a label without a row
@@ -103,10 +113,17 @@ public:
     // rate, audio codec (with its rule), audio bitrate, sample rate, channels.
     void DeriveAllOptions();
 
-    // Event handlers.
+    // ---- start-up and close ----
+    void BindControls();
+    void InitialiseWindow();
+    // Skin steps of the initialisation: the About picture and the title-bar buttons.
+    void ApplySkin();
+    // Destroys a running job (ending the converter) and ends the dialog.
+    void CloseStep();
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnClose(wxCloseEvent& event);
+
     // ---- skin ----
     void OnPaint(wxPaintEvent& event);
     void OnAbout(wxCommandEvent& event);
@@ -116,6 +133,12 @@ public:
     // ---- the conversion run ----
     void OnConvert(wxCommandEvent& event);
     void OnTimer(wxTimerEvent& event);
+    // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
+    void RowStart();
+    // Rewrites every row's status and moves the bar with the running file.
+    void RefreshStatuses(bool complete);
+    // Enables or disables the editing controls, in the run's order.
+    void EnableEditing(bool enable);
 
     // ---- input list and output folder ----
     void OnAdd(wxCommandEvent& event);
@@ -126,6 +149,8 @@ public:
     void OnSetOutputDir(wxCommandEvent& event);
     // A mouse click on the input list: records the first selected row, -1 for none.
     void OnClickList();
+    // Moves the selected row one place up (-1) or down (+1), carrying both column texts.
+    void MoveSelectedRow(int delta);
 
     void OnSelchangeFormat(wxCommandEvent& event);
     void OnSelchangeVideoCodec(wxCommandEvent& event);
@@ -137,31 +162,6 @@ public:
     void OnSelchangeAudioBitrate(wxCommandEvent& event);
     void OnSelchangeSampleRate(wxCommandEvent& event);
     void OnSelchangeChannels(wxCommandEvent& event);
-
-private:
-    wxChoice* ParamChoice(profiles::ParamList list) const { return m_lists[static_cast<std::size_t>(list) + 1]; }
-    wxString* OptionString(profiles::ParamList list);
-    const wxString* OptionString(profiles::ParamList list) const {
-        return const_cast<CMorvenDlg*>(this)->OptionString(list);
-    }
-    void Refill(profiles::ParamList list, const profiles::ListFill& fill);
-    // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
-    void RowStart();
-    // Rewrites every row's status and moves the bar with the running file.
-    void RefreshStatuses(bool complete);
-    // Enables or disables the editing controls, in the run's order.
-    void EnableEditing(bool enable);
-    // Moves the selected row one place up (-1) or down (+1), carrying both column texts.
-    void MoveSelectedRow(int delta);
-
-    void BindControls();
-    // Skin steps of the initialisation: the About picture and the title-bar buttons.
-    void ApplySkin();
-    void InitialiseWindow();
-    // Destroys a running job (ending the converter) and ends the dialog.
-    void CloseStep();
-
-    bool m_bInitialised = false;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -9,8 +9,7 @@
 
 namespace convert {
 
-ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& options,
-                               std::string_view output) {
+ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& options, std::string_view output) {
     ComposedCommand result;
     std::string line = kToolName;
     line += " -i ";
@@ -24,8 +23,8 @@ ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& option
     line += platform::QuoteArgument(output);
 
     if (line.size() + 1 > kCommandCapacity) {
-        result.error = "command line of " + std::to_string(line.size()) +
-                       " bytes exceeds the limit of " + std::to_string(kCommandCapacity - 1);
+        result.error = "command line of " + std::to_string(line.size()) + " bytes exceeds the limit of " +
+                       std::to_string(kCommandCapacity - 1);
         return result;
     }
     result.ok = true;
@@ -33,9 +32,7 @@ ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& option
     return result;
 }
 
-std::string ProgressFilePath(std::string_view appDir) {
-    return platform::JoinPath(appDir, kProgressFileName);
-}
+std::string ProgressFilePath(std::string_view appDir) { return platform::JoinPath(appDir, kProgressFileName); }
 
 bool ResetProgress(std::string_view appDir) {
     std::ofstream out(ProgressFilePath(appDir), std::ios::out | std::ios::trunc);

@@ -29,8 +29,7 @@ struct ComposedCommand {
 // in verbatim (trailing blanks kept); the two paths are quoted so that each reaches the
 // tool as exactly one argument, whatever it holds. A line that would not fit the
 // 2000-byte buffer with its terminator is refused, never cut.
-ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& options,
-                               std::string_view output);
+ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& options, std::string_view output);
 
 // progress.txt in the given program directory.
 std::string ProgressFilePath(std::string_view appDir);

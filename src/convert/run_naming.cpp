@@ -19,8 +19,7 @@ std::string BaseName(std::string_view inputPath) {
     return std::string(sep == std::string_view::npos ? head : head.substr(sep + 1));
 }
 
-std::string OutputPath(std::string_view dir, std::string_view prefix, std::string_view base,
-                       std::string_view ext) {
+std::string OutputPath(std::string_view dir, std::string_view prefix, std::string_view base, std::string_view ext) {
     std::string name(prefix);
     name += base;
     name += '.';
@@ -30,7 +29,8 @@ std::string OutputPath(std::string_view dir, std::string_view prefix, std::strin
 
 bool SameFile(const std::string& a, const std::string& b) {
     if (a == b) return true;
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
@@ -62,6 +62,22 @@ std::string OutputFolderProblem(const std::string& dir) {
 std::string ProgressStatusText(int value) {
     if (!ProgressInRange(value)) return "--%";
     return std::to_string(value / 10) + "%";
+}
+
+RowState StateOfRow(int row, int currentRow, bool runComplete, bool failed) {
+    if (row > currentRow && !runComplete) return RowState::Waiting;
+    if (failed) return RowState::Failed;
+    return row < currentRow || runComplete ? RowState::Done : RowState::Running;
+}
+
+std::string StatusText(RowState state, int progress) {
+    switch (state) {
+        case RowState::Done: return kStatusDone;
+        case RowState::Failed: return kStatusFailed;
+        case RowState::Waiting: return kStatusWaiting;
+        case RowState::Running: break;
+    }
+    return ProgressStatusText(progress);
 }
 
 }  // namespace convert

@@ -15,8 +15,7 @@ std::string OutputExtension(std::string_view format);
 std::string BaseName(std::string_view inputPath);
 
 // dir + "/" + prefix + base + "." + ext.
-std::string OutputPath(std::string_view dir, std::string_view prefix, std::string_view base,
-                       std::string_view ext);
+std::string OutputPath(std::string_view dir, std::string_view prefix, std::string_view base, std::string_view ext);
 
 // Whether two paths name the same file: equal text, or one file reached by two
 // spellings (a trailing separator, "./", a symbolic link).
@@ -44,5 +43,13 @@ inline constexpr const char* kRenamePrefix = "重命名";
 std::string ProgressStatusText(int value);
 // Whether a progress value is inside 0..1000.
 inline bool ProgressInRange(int value) { return static_cast<unsigned>(value) <= 1000u; }
+
+// Where a row stands during a run: rows above the current one are done (or failed),
+// rows below wait, and the current row runs until the run is complete.
+enum class RowState { Done, Failed, Waiting, Running };
+RowState StateOfRow(int row, int currentRow, bool runComplete, bool failed);
+
+// The status column's text for a row state; `progress` is read only for a running row.
+std::string StatusText(RowState state, int progress);
 
 }  // namespace convert

@@ -9,8 +9,6 @@ namespace platform {
 
 inline std::string ToNarrow(const wxString& text) { return std::string(text.utf8_str()); }
 
-inline wxString FromNarrow(std::string_view text) {
-    return wxString::FromUTF8(text.data(), text.size());
-}
+inline wxString FromNarrow(std::string_view text) { return wxString::FromUTF8(text.data(), text.size()); }
 
 }  // namespace platform

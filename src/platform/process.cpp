@@ -123,8 +123,7 @@ ProcessEnd WaitForEnd(const StartedProcess& process) {
     bool pipeOpen = process.outputFd >= 0;
     for (;;) {
         siginfo_t info{};
-        const int rc = ::waitid(P_PID, static_cast<id_t>(process.pid), &info,
-                                WEXITED | WNOHANG | WNOWAIT);
+        const int rc = ::waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOHANG | WNOWAIT);
         if (rc == 0 && info.si_pid == process.pid) {
             end.signalled = info.si_code != CLD_EXITED;
             end.code = info.si_status;
@@ -172,8 +171,7 @@ void TerminateGroup(pid_t pid) {
 std::string LastLine(const std::string& text) {
     std::size_t end = text.size();
     while (end > 0) {
-        while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r' || text[end - 1] == ' '))
-            --end;
+        while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r' || text[end - 1] == ' ')) --end;
         if (end == 0) break;
         std::size_t begin = text.find_last_of("\r\n", end - 1);
         begin = begin == std::string::npos ? 0 : begin + 1;

@@ -11,9 +11,9 @@
 namespace platform {
 
 struct StartedProcess {
-    pid_t pid = -1;        // also the id of its process group
-    int outputFd = -1;     // read end of the pipe that carries its stdout and stderr
-    std::string error;     // why it could not be started, when pid is -1
+    pid_t pid = -1;     // also the id of its process group
+    int outputFd = -1;  // read end of the pipe that carries its stdout and stderr
+    std::string error;  // why it could not be started, when pid is -1
 };
 
 // Starts `program` with the given arguments (argv[0] included) in a new process group.

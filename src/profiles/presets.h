@@ -28,10 +28,19 @@ enum ParamList : int {
 // The output formats, in the order of the format list; "3gp" first.
 inline constexpr std::array<std::string_view, 5> kFormats = {"3gp", "3gpp2", "mp4", "avi", "flv"};
 
+// One entry of a parameter list: the label it shows and the converter option it stands
+// for. The H.264 entry has no fixed option (null): it names the program directory.
+struct Entry {
+    const char* label;
+    const char* option;
+};
+
 // One list's contents: its entries in display order and the default selection.
 struct ListFill {
-    std::span<const char* const> entries;
+    std::span<const Entry> entries;
     int selection = 0;
+
+    const char* SelectedLabel() const { return entries[static_cast<std::size_t>(selection)].label; }
 };
 
 struct FormatPreset {
@@ -52,14 +61,12 @@ struct AudioRuleFills {
 AudioRuleFills AudioCodecRule(std::string_view format, std::string_view audioCodec);
 
 // The option lists that feed the command line, in the order the window derives them.
-inline constexpr std::array<ParamList, 8> kOptionLists = {kVideoCodec,   kVideoBitrate, kFrameSize,
-                                                          kFrameRate,    kAudioCodec,   kAudioBitrate,
-                                                          kSampleRate,   kChannels};
+inline constexpr std::array<ParamList, 8> kOptionLists = {kVideoCodec, kVideoBitrate, kFrameSize,  kFrameRate,
+                                                          kAudioCodec, kAudioBitrate, kSampleRate, kChannels};
 
 // The command-line slot order of the eight option strings.
-inline constexpr std::array<ParamList, 8> kSlotOrder = {kVideoCodec, kVideoBitrate, kFrameSize,
-                                                        kFrameRate,  kAudioCodec,   kSampleRate,
-                                                        kAudioBitrate, kChannels};
+inline constexpr std::array<ParamList, 8> kSlotOrder = {kVideoCodec, kVideoBitrate, kFrameSize,    kFrameRate,
+                                                        kAudioCodec, kSampleRate,   kAudioBitrate, kChannels};
 
 // The option string for a label of a list, or nothing when the list has no such row
 // (the aspect-ratio list has none at all). The H.264 row is composed with the program

@@ -27,9 +27,9 @@ wxBEGIN_EVENT_TABLE(CControlButton, wxControl)
     EVT_KEY_DOWN(CControlButton::OnKeyDown)
     EVT_KEY_UP(CControlButton::OnKeyUp)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-bool CControlButton::AttachTo(wxWindow* templateButton) {
+    bool CControlButton::AttachTo(wxWindow* templateButton) {
     if (templateButton == nullptr) return false;
     wxWindow* parent = templateButton->GetParent();
     if (!Create(parent, templateButton->GetId(), templateButton->GetPosition(), templateButton->GetSize(),
@@ -62,8 +62,7 @@ wxImage CControlButton::Render(bool pressed) const {
 
     const skin::PixelTarget target{face.GetWidth(), face.GetHeight(), face.GetData()};
     const skin::CompositeSettings settings{m_bMaskMode, m_bBackground, m_rect.GetLeft(), m_rect.GetTop()};
-    skin::CompositePicture(target, View(m_hover ? m_hoverImage : m_normal), View(m_mask), View(m_background),
-                           settings);
+    skin::CompositePicture(target, View(m_hover ? m_hoverImage : m_normal), View(m_mask), View(m_background), settings);
     if (pressed) {
         skin::CompositePicture(target, View(m_pressedImage), View(m_mask), View(m_background), settings);
     }

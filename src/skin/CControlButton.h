@@ -23,16 +23,16 @@ public:
     bool IsPressed() const { return m_pressed; }
 
     // Set directly by the owner, as the skin steps do.
-    int m_hover = 0;            // the pointer rests on the button
-    int m_tracking = 0;         // the pointer is being followed (entered, not yet left)
+    int m_hover = 0;     // the pointer rests on the button
+    int m_tracking = 0;  // the pointer is being followed (entered, not yet left)
     wxImage m_normal;
     wxImage m_pressedImage;
     wxImage m_hoverImage;
-    wxImage m_mask;             // black where the picture shows, white where the background does
-    wxImage m_background;       // the window's whole background picture
+    wxImage m_mask;        // black where the picture shows, white where the background does
+    wxImage m_background;  // the window's whole background picture
     bool m_bMaskMode = false;
     bool m_bBackground = false;
-    wxRect m_rect;              // the button's place in its window: the background piece's origin
+    wxRect m_rect;  // the button's place in its window: the background piece's origin
 
 private:
     void OnPaint(wxPaintEvent& event);

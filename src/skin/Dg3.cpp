@@ -19,9 +19,9 @@ wxBEGIN_EVENT_TABLE(Dg3, wxDialog)
     EVT_CHAR_HOOK(Dg3::OnCharHook)
     EVT_CLOSE(Dg3::OnClose)
 wxEND_EVENT_TABLE()
-// clang-format on
+    // clang-format on
 
-Dg3::Dg3(wxWindow* parent) {
+    Dg3::Dg3(wxWindow* parent) {
     wxXmlResource::Get()->LoadDialog(this, parent, "151");
     SetClientSize(ConvertDialogToPixels(wxSize(212, 107)));
     SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -48,14 +48,9 @@ void Dg3::OnPaint(wxPaintEvent&) {
 void Dg3::OnCharHook(wxKeyEvent& event) {
     switch (event.GetKeyCode()) {
         case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-            EndModal(wxID_OK);
-            return;
-        case WXK_ESCAPE:
-            EndModal(wxID_CANCEL);
-            return;
-        default:
-            event.Skip();
+        case WXK_NUMPAD_ENTER: EndModal(wxID_OK); return;
+        case WXK_ESCAPE: EndModal(wxID_CANCEL); return;
+        default: event.Skip();
     }
 }
 
@@ -64,6 +59,8 @@ void Dg3::OnCloseButton(wxCommandEvent&) {
 }
 
 void Dg3::OnClose(wxCloseEvent&) {
-    if (IsModal()) EndModal(wxID_CANCEL);
-    else Hide();
+    if (IsModal())
+        EndModal(wxID_CANCEL);
+    else
+        Hide();
 }

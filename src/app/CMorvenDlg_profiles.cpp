@@ -3,12 +3,11 @@
 #include <wx/choice.h>
 
 #include "app/CMorvenDlg.h"
-#include "platform/app_path.h"
 #include "platform/narrow.h"
 
 using profiles::ParamList;
 
-wxString* CMorvenDlg::OptionString(ParamList list) {
+std::string* CMorvenDlg::OptionString(ParamList list) {
     switch (list) {
         case profiles::kVideoCodec: return &m_szVideoCodec;
         case profiles::kVideoBitrate: return &m_szVideoBitrate;
@@ -25,7 +24,7 @@ wxString* CMorvenDlg::OptionString(ParamList list) {
 convert::OptionSlots CMorvenDlg::CurrentOptions() const {
     convert::OptionSlots slots;
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        slots[i] = platform::ToNarrow(*OptionString(profiles::kSlotOrder[i]));
+        slots[i] = *OptionString(profiles::kSlotOrder[i]);
     }
     return slots;
 }
@@ -36,7 +35,7 @@ namespace {
 // selecting by program raises no selection-change event, so no derivation runs mid-fill.
 void InsertAndSelect(wxChoice* choice, const profiles::ListFill& fill) {
     unsigned position = choice->GetCount();
-    for (const char* entry : fill.entries) choice->Insert(wxString::FromUTF8(entry), position++);
+    for (const profiles::Entry& entry : fill.entries) choice->Insert(wxString::FromUTF8(entry.label), position++);
     choice->SetSelection(fill.selection);
 }
 
@@ -65,13 +64,12 @@ void CMorvenDlg::ApplyAudioCodecRule() {
 }
 
 void CMorvenDlg::DeriveOption(ParamList list) {
-    wxString* target = OptionString(list);
+    std::string* target = OptionString(list);
     if (target == nullptr) return;
-    // The H.264 row needs the program directory, taken afresh at every derivation.
+    // The H.264 row names h264.dat in the program directory, where the job finds vv.exe.
     const std::optional<std::string> option =
-        profiles::LookupOption(list, platform::ToNarrow(ParamChoice(list)->GetStringSelection()),
-                               platform::ProgramDirectory());
-    if (option) *target = platform::FromNarrow(*option);
+        profiles::LookupOption(list, platform::ToNarrow(ParamChoice(list)->GetStringSelection()), m_szAppDir);
+    if (option) *target = *option;
 }
 
 void CMorvenDlg::DeriveAllOptions() {

@@ -22,11 +22,10 @@ wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 constexpr int kPollMilliseconds = 1000;
 
 // The editing controls, in the order a run disables them.
-constexpr int kEditingControls[] = {IDC_OUTPUT_DIR,   IDC_FORMAT,        IDC_VIDEO_CODEC,  IDC_VIDEO_BITRATE,
-                                    IDC_FRAME_SIZE,   IDC_FRAME_RATE,    IDC_ASPECT_RATIO, IDC_AUDIO_CODEC,
-                                    IDC_AUDIO_BITRATE, IDC_SAMPLE_RATE,  IDC_CHANNELS,     IDC_ADD,
-                                    IDC_DELETE,       IDC_CLEAR,         IDC_MOVE_UP,      IDC_MOVE_DOWN,
-                                    IDC_SET_OUTPUT_DIR, IDC_CONVERT};
+constexpr int kEditingControls[] = {
+    IDC_OUTPUT_DIR,   IDC_FORMAT,      IDC_VIDEO_CODEC,   IDC_VIDEO_BITRATE, IDC_FRAME_SIZE,     IDC_FRAME_RATE,
+    IDC_ASPECT_RATIO, IDC_AUDIO_CODEC, IDC_AUDIO_BITRATE, IDC_SAMPLE_RATE,   IDC_CHANNELS,       IDC_ADD,
+    IDC_DELETE,       IDC_CLEAR,       IDC_MOVE_UP,       IDC_MOVE_DOWN,     IDC_SET_OUTPUT_DIR, IDC_CONVERT};
 
 void SetStatus(wxListCtrl* list, long row, const wxString& text) {
     if (list->GetItemText(row, 1) != text) list->SetItem(row, 1, text);
@@ -98,8 +97,8 @@ void CMorvenDlg::RowStart() {
         return;
     }
     std::memcpy(m_szCommand, command.command.c_str(), command.command.size() + 1);
-    convert::ResetProgress(platform::ToNarrow(m_szAppDir));
-    m_pJob = new BriskFFmpeg(m_szCommand, platform::ToNarrow(m_szAppDir));
+    convert::ResetProgress(m_szAppDir);
+    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir);
     m_bInRowStart = false;
 }
 
@@ -140,19 +139,14 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
 }
 
 void CMorvenDlg::RefreshStatuses(bool complete) {
-    const int c = m_nCurrentRow;
     for (int i = 0; i < m_nRowCount && i < m_list->GetItemCount(); ++i) {
-        const bool failed = m_rowFailed[static_cast<std::size_t>(i)];
-        if (i < c || complete) {
-            SetStatus(m_list, i, U(failed ? convert::kStatusFailed : convert::kStatusDone));
-        } else if (i > c) {
-            SetStatus(m_list, i, U(convert::kStatusWaiting));
-        } else if (failed) {
-            SetStatus(m_list, i, U(convert::kStatusFailed));
-        } else {
-            const int v = convert::ReadProgress(platform::ToNarrow(m_szAppDir));
-            SetStatus(m_list, i, platform::FromNarrow(convert::ProgressStatusText(v)));
+        const convert::RowState state =
+            convert::StateOfRow(i, m_nCurrentRow, complete, m_rowFailed[static_cast<std::size_t>(i)]);
+        int v = 0;
+        if (state == convert::RowState::Running) {
+            v = convert::ReadProgress(m_szAppDir);
             if (convert::ProgressInRange(v) && v > m_progress->GetValue()) m_progress->SetValue(v);
         }
+        SetStatus(m_list, i, platform::FromNarrow(convert::StatusText(state, v)));
     }
 }

@@ -12,8 +12,7 @@
 
 void CMorvenDlg::OnAdd(wxCommandEvent&) {
     wxFileDialog dialog(this, wxString::FromUTF8("选择打开的文件"), wxEmptyString, wxEmptyString,
-                        platform::FromNarrow(inputs::CaseInsensitiveWildcard(inputs::InputWildcard())),
-                        wxFD_OPEN);
+                        platform::FromNarrow(inputs::CaseInsensitiveWildcard(inputs::InputWildcard())), wxFD_OPEN);
     dialog.SetFilterIndex(0);
     if (dialog.ShowModal() != wxID_OK) return;
 
@@ -60,5 +59,6 @@ void CMorvenDlg::OnSetOutputDir(wxCommandEvent&) {
     wxDirDialog dialog(this, wxString::FromUTF8("请选择要打开的文件夹:"), wxEmptyString,
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
-    OutputDirEdit()->SetValue(platform::FromNarrow(inputs::ChosenFolderText(platform::ToNarrow(platform::ChosenPath(dialog)))));
+    OutputDirEdit()->SetValue(
+        platform::FromNarrow(inputs::ChosenFolderText(platform::ToNarrow(platform::ChosenPath(dialog)))));
 }
