@@ -13,6 +13,7 @@
 #include <wx/testing.h>
 #include <wx/textctrl.h>
 
+#include "../tests/helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
 #include "app/ui_init.h"
 #include "convert/brisk.h"
@@ -57,15 +58,15 @@ int main(int argc, char** argv) {
     {
         CMorvenDlg* dlg = new CMorvenDlg();  // a top-level window: freed by Destroy()
         dlg->Show();
-        dlg->OutputDirEdit()->SetValue(platform::FromNarrow((out / "window").string()));
-        for (int i = argc - 1; i >= 1; --i) dlg->m_list->InsertItem(0, platform::FromNarrow(argv[i]));
-        slots = dlg->CurrentOptions();
+        Peer(dlg).OutputDirEdit()->SetValue(platform::FromNarrow((out / "window").string()));
+        for (int i = argc - 1; i >= 1; --i) Peer(dlg).m_list->InsertItem(0, platform::FromNarrow(argv[i]));
+        slots = Peer(dlg).CurrentOptions();
         const auto start = Clock::now();
         wxTEST_DIALOG(
             {
                 wxCommandEvent press(wxEVT_BUTTON, IDC_CONVERT);
                 dlg->ProcessWindowEvent(press);
-                while (dlg->m_timer.IsRunning() || dlg->m_pJob != nullptr) {
+                while (Peer(dlg).m_timer.IsRunning() || Peer(dlg).m_pJob != nullptr) {
                     wxYield();
                     wxMilliSleep(5);
                 }

@@ -13,6 +13,7 @@
 #include <wx/uiaction.h>
 
 #include "../helpers/gui_util.h"
+#include "../helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
 #include "convert/brisk.h"
 #include "platform/app_path.h"
@@ -29,38 +30,41 @@ struct Expected {
     int id;
     const char* kind;  // wx class name
     const char* caption;
-    int x, y, w, h;    // dialog units
+    int x, y, w, h;  // dialog units
 };
 
 // Template 102 in template (tab) order, labels left out.
 const Expected kControls[] = {
-    {1000, "wxButton", "添加", 8, 194, 41, 15},
-    {1001, "wxButton", "删除", 49, 194, 42, 15},
-    {1002, "wxButton", "清空", 91, 194, 43, 15},
-    {1003, "wxButton", "上移", 133, 194, 42, 15},
-    {1004, "wxButton", "下移", 175, 194, 43, 15},
-    {1005, "wxButton", "设置输出目录", 155, 226, 65, 17},
-    {1006, "wxButton", "立即转换", 301, 226, 62, 17},
-    {1007, "wxTextCtrl", "", 7, 227, 144, 15},
-    {1008, "wxGauge", "", 43, 247, 402, 6},
-    {1009, "wxChoice", "", 230, 89, 217, 0},
-    {1010, "wxChoice", "", 260, 122, 74, 0},
-    {1011, "wxChoice", "", 260, 136, 74, 0},
-    {1012, "wxChoice", "", 260, 151, 74, 0},
-    {1013, "wxChoice", "", 372, 122, 75, 0},
-    {1014, "wxChoice", "", 372, 136, 75, 0},
-    {1017, "wxChoice", "", 372, 181, 75, 0},
-    {1018, "wxChoice", "", 372, 195, 75, 0},
-    {1016, "wxChoice", "", 260, 195, 74, 0},
-    {1015, "wxChoice", "", 260, 181, 74, 0},
-    {1019, "wxListCtrl", "", 8, 89, 210, 102},
+    {1000, "wxButton", "添加", 8, 194, 41, 15},       {1001, "wxButton", "删除", 49, 194, 42, 15},
+    {1002, "wxButton", "清空", 91, 194, 43, 15},      {1003, "wxButton", "上移", 133, 194, 42, 15},
+    {1004, "wxButton", "下移", 175, 194, 43, 15},     {1005, "wxButton", "设置输出目录", 155, 226, 65, 17},
+    {1006, "wxButton", "立即转换", 301, 226, 62, 17}, {1007, "wxTextCtrl", "", 7, 227, 144, 15},
+    {1008, "wxGauge", "", 43, 247, 402, 6},           {1009, "wxChoice", "", 230, 89, 217, 0},
+    {1010, "wxChoice", "", 260, 122, 74, 0},          {1011, "wxChoice", "", 260, 136, 74, 0},
+    {1012, "wxChoice", "", 260, 151, 74, 0},          {1013, "wxChoice", "", 372, 122, 75, 0},
+    {1014, "wxChoice", "", 372, 136, 75, 0},          {1017, "wxChoice", "", 372, 181, 75, 0},
+    {1018, "wxChoice", "", 372, 195, 75, 0},          {1016, "wxChoice", "", 260, 195, 74, 0},
+    {1015, "wxChoice", "", 260, 181, 74, 0},          {1019, "wxListCtrl", "", 8, 89, 210, 102},
     {1023, "CControlButton", "关于", 41, 2, 33, 12},
 };
 
 const char* const kLabels[] = {
-    "第一步：加入视频文件", "第二步：选择输出格式", "视频参数设置", "视频编码", "画面质量", "视频大小",
-    "视频帧率", "屏幕比例", "第三步：选择输出目录", "第四步：开始转换", "音频编码", "声音频率",
-    "声音质量", "音频声道", "音频参数设置", "进度显示：",
+    "第一步：加入视频文件",
+    "第二步：选择输出格式",
+    "视频参数设置",
+    "视频编码",
+    "画面质量",
+    "视频大小",
+    "视频帧率",
+    "屏幕比例",
+    "第三步：选择输出目录",
+    "第四步：开始转换",
+    "音频编码",
+    "声音频率",
+    "声音质量",
+    "音频声道",
+    "音频参数设置",
+    "进度显示：",
 };
 
 class DialogTest : public ::testing::Test {
@@ -110,7 +114,7 @@ TEST_F(DialogTest, StartsWithTheTemplatesControlsInPlace) {
     EXPECT_EQ(tabOrder, expectedOrder);
 
     // A drop-down list keeps its natural height, not the height of its opened list.
-    wxChoice* format = d.List(IDC_FORMAT);
+    wxChoice* format = Peer(d).List(IDC_FORMAT);
     EXPECT_LT(format->GetSize().y, d.ConvertDialogToPixels(wxSize(0, 97)).y);
     EXPECT_GT(format->GetSize().y, 10);
 
@@ -131,46 +135,47 @@ TEST_F(DialogTest, StartsWithTheTemplatesControlsInPlace) {
 
 TEST_F(DialogTest, InitialStateIsReadyForAConversion) {
     CMorvenDlg& d = *dlg_;
-    EXPECT_EQ(d.m_pJob, nullptr);
-    EXPECT_EQ(d.m_nSelectedRow, -1);
-    EXPECT_EQ(d.OutputDirEdit()->GetValue(), wxGetHomeDir());
+    EXPECT_EQ(Peer(d).m_pJob, nullptr);
+    EXPECT_EQ(Peer(d).m_nSelectedRow, -1);
+    EXPECT_EQ(Peer(d).OutputDirEdit()->GetValue(), wxGetHomeDir());
 
-    ASSERT_EQ(d.m_list->GetColumnCount(), 2);
+    ASSERT_EQ(Peer(d).m_list->GetColumnCount(), 2);
     wxListItem col;
     col.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
-    d.m_list->GetColumn(0, col);
+    Peer(d).m_list->GetColumn(0, col);
     EXPECT_EQ(col.GetText(), U("文件名"));
     EXPECT_EQ(col.GetWidth(), 290);
-    d.m_list->GetColumn(1, col);
+    Peer(d).m_list->GetColumn(1, col);
     EXPECT_EQ(col.GetText(), U("状态显示"));
     EXPECT_EQ(col.GetWidth(), 74);
-    EXPECT_EQ(d.m_list->GetItemCount(), 0);
-    EXPECT_TRUE(d.m_list->HasFlag(wxLC_REPORT));
-    EXPECT_FALSE(d.m_list->HasFlag(wxLC_SINGLE_SEL));
+    EXPECT_EQ(Peer(d).m_list->GetItemCount(), 0);
+    EXPECT_TRUE(Peer(d).m_list->HasFlag(wxLC_REPORT));
+    EXPECT_FALSE(Peer(d).m_list->HasFlag(wxLC_SINGLE_SEL));
 
-    wxChoice* format = d.List(IDC_FORMAT);
+    wxChoice* format = Peer(d).List(IDC_FORMAT);
     const wxArrayString formats = format->GetStrings();
     EXPECT_EQ(std::vector<wxString>(formats.begin(), formats.end()),
               (std::vector<wxString>{"3gp", "3gpp2", "mp4", "avi", "flv"}));
     EXPECT_EQ(format->GetStringSelection(), "3gp");
 
-    EXPECT_EQ(d.m_progress->GetRange(), 1000);
-    EXPECT_EQ(d.m_progress->GetValue(), 0);
+    EXPECT_EQ(Peer(d).m_progress->GetRange(), 1000);
+    EXPECT_EQ(Peer(d).m_progress->GetValue(), 0);
 
     const std::string self = platform::ExecutablePath();
-    EXPECT_EQ(platform::ToNarrow(d.m_szAppDir), self.substr(0, self.rfind('/')));
-    EXPECT_FALSE(d.m_szAppDir.EndsWith("/"));
+    EXPECT_EQ(Peer(d).m_szAppDir, self.substr(0, self.rfind('/')));
+    EXPECT_FALSE(Peer(d).m_szAppDir.ends_with('/'));
 }
 
 TEST_F(DialogTest, EnterDoesNothingAnywhereInTheWindow) {
     CMorvenDlg& d = *dlg_;
     int presses = 0;
-    d.Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++presses; }, IDC_ADD);
+    d.Bind(
+        wxEVT_BUTTON, [&](wxCommandEvent&) { ++presses; }, IDC_ADD);
     d.Raise();
     wxUIActionSimulator sim;
     sim.MouseMove(d.GetScreenRect().GetPosition() + wxPoint(20, 20));
 
-    wxTextCtrl* edit = d.OutputDirEdit();
+    wxTextCtrl* edit = Peer(d).OutputDirEdit();
     edit->SetValue("/some/dir");
     edit->SetFocus();
     guitest::Yield();
@@ -232,14 +237,13 @@ TEST(DialogClose, ClosingDuringAConversionEndsTheConverter) {
     {
         CMorvenDlg d;
         d.CallAfter([&] {
-            d.m_pJob = new BriskFFmpeg(("vv.exe hang " + pids).c_str(), dir.string());
+            Peer(d).m_pJob = new BriskFFmpeg(("vv.exe hang " + pids).c_str(), dir.string());
             ASSERT_TRUE(guitest::WaitUntil([&] { return fs::exists(pids); }, 10s));
-            pid_t child = 0;
-            std::ifstream(pids) >> tool >> child;
+            std::ifstream(pids) >> tool;
             d.Close();
         });
         EXPECT_EQ(d.ShowModal(), wxID_CANCEL);
-        EXPECT_EQ(d.m_pJob, nullptr);
+        EXPECT_EQ(Peer(d).m_pJob, nullptr);
     }
     ASSERT_GT(tool, 0);
     EXPECT_TRUE(::kill(tool, 0) != 0 && errno == ESRCH);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "../helpers/format_defaults.h"
 #include "convert/contract.h"
 #include "platform/cmdline.h"
 
@@ -13,8 +14,7 @@ using convert::OptionSlots;
 
 namespace {
 
-const OptionSlots k3gp = {"-vcodec h263", "-b 256k", "-s 176x144 ", "-r 14.985",
-                          "-acodec libopencore_amrnb", "-ar 8000", "-ab 12.2k", "-ac 1"};
+const OptionSlots k3gp = testdata::FormatDefaults("")[0].slots;
 
 }  // namespace
 
@@ -32,7 +32,7 @@ TEST(ComposeCommand, PathsArriveAsExactlyOneUnchangedArgumentEach) {
         {"/视频/中文 文件.rmvb", "/输出/中文 文件.mp4"},
         {"/v/he said \"hi\".avi", "/o/he said \"hi\".avi"},
         {"/v/odd\\name\\", "/o/trailing\\\\"},
-        {"/v/.avi", "/o/.mp4"},                     // empty base name
+        {"/v/.avi", "/o/.mp4"},                   // empty base name
         {"/v/x\" -vcodec evil \"y", "/o/x.flv"},  // an attempt to inject options
     };
     for (const auto& [in, out] : cases) {
@@ -86,9 +86,7 @@ TEST(Progress, ResetWritesASingleZeroAndReadFollowsTheFile) {
     const std::string d = dir.string();
 
     EXPECT_EQ(convert::ReadProgress(d), 0);  // missing file
-    {
-        std::ofstream(convert::ProgressFilePath(d)) << "734";
-    }
+    { std::ofstream(convert::ProgressFilePath(d)) << "734"; }
     EXPECT_EQ(convert::ReadProgress(d), 734);
     ASSERT_TRUE(convert::ResetProgress(d));
     std::ifstream in(convert::ProgressFilePath(d), std::ios::binary);

@@ -15,6 +15,7 @@
 #include <wx/textctrl.h>
 
 #include "../helpers/gui_util.h"
+#include "../helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
 #include "convert/brisk.h"
 #include "convert/contract.h"
@@ -47,16 +48,19 @@ private:
 };
 
 void MakeClip(const fs::path& path, int seconds, const char* size = "160x120") {
-    const std::string cmd = "ffmpeg -v error -y -f lavfi -i testsrc=size=" + std::string(size) + ":rate=25:duration=" +
-                            std::to_string(seconds) + " -f lavfi -i sine=sample_rate=44100:duration=" +
-                            std::to_string(seconds) + " -c:v mpeg4 -c:a libmp3lame -shortest '" + path.string() + "'";
+    const std::string cmd = "ffmpeg -v error -y -f lavfi -i testsrc=size=" + std::string(size) +
+                            ":rate=25:duration=" + std::to_string(seconds) +
+                            " -f lavfi -i sine=sample_rate=44100:duration=" + std::to_string(seconds) +
+                            " -c:v mpeg4 -c:a libmp3lame -shortest '" + path.string() + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
 }
 
 std::string ProbeCodec(const fs::path& path) {
     std::string out;
-    if (FILE* p = ::popen(("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 '" +
-                           path.string() + "'").c_str(), "r")) {
+    if (FILE* p = ::popen(
+            ("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 '" + path.string() + "'")
+                .c_str(),
+            "r")) {
         char buf[256];
         while (std::fgets(buf, sizeof buf, p)) out += buf;
         ::pclose(p);
@@ -83,8 +87,8 @@ protected:
         dlg_ = new CMorvenDlg();
         dlg_->Show();
         guitest::Yield();
-        dlg_->OutputDirEdit()->SetValue(platform::FromNarrow((dir_ / "out").string()));
-        guitest::Choose(dlg_->List(IDC_FORMAT), "mp4");
+        Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow((dir_ / "out").string()));
+        guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "mp4");
     }
     void TearDown() override {
         dlg_->Close();
@@ -97,17 +101,18 @@ protected:
     fs::path AddClip(const char* clip, const std::string& as = "") {
         const fs::path path = dir_ / "in" / (as.empty() ? clip : as);
         fs::copy_file(clips_ / clip, path, fs::copy_options::overwrite_existing);
-        dlg_->m_list->InsertItem(0, platform::FromNarrow(path.string()));
+        Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow(path.string()));
         return path;
     }
 
     std::vector<wxString> Statuses() const {
         std::vector<wxString> out;
-        for (long i = 0; i < dlg_->m_list->GetItemCount(); ++i) out.push_back(dlg_->m_list->GetItemText(i, 1));
+        for (long i = 0; i < Peer(dlg_).m_list->GetItemCount(); ++i)
+            out.push_back(Peer(dlg_).m_list->GetItemText(i, 1));
         return out;
     }
 
-    bool Running() const { return dlg_->m_timer.IsRunning() || dlg_->m_pJob != nullptr; }
+    bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).m_pJob != nullptr; }
 
     // Presses "立即转换" and lets the run go to its end, noting the statuses after every
     // tick (several ticks can fall into one pass of the event loop).
@@ -116,7 +121,7 @@ protected:
         ticks_ = 0;
         auto note = [this](wxTimerEvent& tick) {
             ++ticks_;
-            dlg_->OnTimer(tick);
+            Peer(dlg_).OnTimer(tick);
             const auto s = Statuses();
             for (std::size_t i = 0; i < s.size(); ++i) seen_[i].insert(s[i]);
         };
@@ -170,7 +175,7 @@ TEST_F(RunTest, ConvertsEveryRowTopFirstAndReportsCompletion) {
     EXPECT_EQ(text, U("转换完成"));
     EXPECT_EQ(caption, U("转换完成"));
     EXPECT_EQ(Statuses(), (std::vector<wxString>(3, U("已完成"))));
-    EXPECT_EQ(dlg_->m_progress->GetValue(), 1000);
+    EXPECT_EQ(Peer(dlg_).m_progress->GetValue(), 1000);
     for (const char* out : {"a.mp4", "b.mp4", "c.mp4"}) EXPECT_EQ(ProbeCodec(dir_ / "out" / out), "mpeg4") << out;
     // Top row first.
     EXPECT_LE(fs::last_write_time(dir_ / "out" / "c.mp4"), fs::last_write_time(dir_ / "out" / "b.mp4"));
@@ -190,7 +195,7 @@ TEST_F(RunTest, ConvertsEveryRowTopFirstAndReportsCompletion) {
 TEST_F(RunTest, AFailedRowSaysSoAndTheRunGoesOn) {
     AddClip("a.avi");
     std::ofstream(dir_ / "in" / "broken.avi") << std::string(10000, 'x');
-    dlg_->m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "broken.avi").string()));
+    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "broken.avi").string()));
     AddClip("c.avi");  // rows: c, broken, a
     wxString text;
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
@@ -206,7 +211,7 @@ TEST_F(RunTest, ExistingOutputIsOverwrittenOnlyOnOk) {
     std::ofstream(out) << "old";
     wxString question, caption;
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &question, &caption), AnswerBox(wxID_OK));
-    EXPECT_EQ(question, U("输出目录") + dlg_->OutputDirEdit()->GetValue() + U("中，已经有a.mp4，是否要覆盖？"));
+    EXPECT_EQ(question, U("输出目录") + Peer(dlg_).OutputDirEdit()->GetValue() + U("中，已经有a.mp4，是否要覆盖？"));
     EXPECT_EQ(caption, U("提示"));
     EXPECT_EQ(ProbeCodec(out), "mpeg4");
 
@@ -230,11 +235,11 @@ TEST_F(RunTest, ATickDuringTheOverwriteQuestionOnlyRefreshesTheRows) {
                               [&] {
                                   // A tick that reaches the window while the question is open
                                   // (GTK holds back the timer's own; other toolkits deliver it).
-                                  wxTimerEvent tick(dlg_->m_timer);
+                                  wxTimerEvent tick(Peer(dlg_).m_timer);
                                   dlg_->GetEventHandler()->ProcessEvent(tick);
                                   during = Statuses();
-                                  jobDuring = dlg_->m_pJob != nullptr;
-                                  rowDuring = dlg_->m_nCurrentRow;
+                                  jobDuring = Peer(dlg_).m_pJob != nullptr;
+                                  rowDuring = Peer(dlg_).m_nCurrentRow;
                               }),
                   AnswerBox(wxID_OK));
     EXPECT_FALSE(jobDuring);
@@ -249,7 +254,7 @@ TEST_F(RunTest, OutputBesideTheInputGetsTheNewPrefix) {
     for (const std::string& typed : {(dir_ / "in").string(), (dir_ / "in").string() + "/"}) {
         SCOPED_TRACE(typed);
         fs::remove(dir_ / "in" / "新clip.mp4");
-        dlg_->OutputDirEdit()->SetValue(platform::FromNarrow(typed));
+        Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow(typed));
         // No overwrite question: only the completion box comes.
         wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK));
         EXPECT_EQ(ProbeCodec(dir_ / "in" / "新clip.mp4"), "mpeg4");
@@ -265,7 +270,7 @@ TEST_F(RunTest, RefusesToStartWithoutAUsableOutputFolderOrFiles) {
 
     AddClip("a.avi");
     const wxString missing = platform::FromNarrow((dir_ / "no such folder").string());
-    dlg_->OutputDirEdit()->SetValue(missing);
+    Peer(dlg_).OutputDirEdit()->SetValue(missing);
     wxTEST_DIALOG(guitest::Press(dlg_, IDC_CONVERT), AnswerBox(wxID_OK, &text));
     EXPECT_NE(text.find(missing), wxString::npos) << text;
     EXPECT_FALSE(Running());
@@ -277,7 +282,7 @@ TEST_F(RunTest, ACommandTooLongForTheToolFailsItsRowInsteadOfRunningCut) {
     fs::path deep = dir_ / "out";
     for (int i = 0; i < 12; ++i) deep /= std::string(200, static_cast<char>('a' + i));
     fs::create_directories(deep);
-    dlg_->OutputDirEdit()->SetValue(platform::FromNarrow(deep.string()));
+    Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow(deep.string()));
     AddClip("a.avi");
     wxString text;
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
@@ -287,14 +292,15 @@ TEST_F(RunTest, ACommandTooLongForTheToolFailsItsRowInsteadOfRunningCut) {
 
 TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
     MakeClip(dir_ / "in" / "long.avi", 60, "640x480");
-    dlg_->m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
-    guitest::Choose(dlg_->List(IDC_FORMAT), "3gpp2");
+    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
+    guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
     guitest::Press(dlg_, IDC_CONVERT);
     pid_t pid = -1;
-    ASSERT_TRUE(guitest::WaitUntil([&] { return dlg_->m_pJob && (pid = dlg_->m_pJob->ProcessId()) > 0; }, 10s));
+    ASSERT_TRUE(
+        guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (pid = Peer(dlg_).m_pJob->ProcessId()) > 0; }, 10s));
     ASSERT_TRUE(guitest::WaitUntil([&] { return fs::exists(dir_ / "out" / "long.3g2"); }, 10s));
     dlg_->Close();
-    EXPECT_EQ(dlg_->m_pJob, nullptr);
+    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
     EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH);
     EXPECT_TRUE(fs::exists(dir_ / "out" / "long.3g2"));
 }
@@ -304,20 +310,20 @@ TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
     const fs::path tool = dir_ / "tool";
     fs::create_directories(tool);
     fs::copy_file(FAKE_TOOL, tool / "vv.exe");
-    dlg_->m_szAppDir = platform::FromNarrow(tool.string());
-    dlg_->m_list->InsertItem(0, "/v/clip.avi");
-    dlg_->m_nRowCount = 1;
-    dlg_->m_nCurrentRow = 0;
-    dlg_->m_rowFailed.assign(1, false);
-    dlg_->m_pJob = new BriskFFmpeg(("vv.exe hang " + (tool / "pids").string()).c_str(), tool.string());
+    Peer(dlg_).m_szAppDir = tool.string();
+    Peer(dlg_).m_list->InsertItem(0, "/v/clip.avi");
+    Peer(dlg_).m_nRowCount = 1;
+    Peer(dlg_).m_nCurrentRow = 0;
+    Peer(dlg_).m_rowFailed.assign(1, false);
+    Peer(dlg_).m_pJob = new BriskFFmpeg(("vv.exe hang " + (tool / "pids").string()).c_str(), tool.string());
 
-    const std::pair<const char*, const char*> cases[] = {
-        {"1000", "100%"}, {"999", "99%"}, {"1001", "--%"}, {"-5", "--%"}, {"45abc", "4%"}, {"", "0%"}};
+    const std::pair<const char*, const char*> cases[] = {{"1000", "100%"}, {"999", "99%"},  {"1001", "--%"},
+                                                         {"-5", "--%"},    {"45abc", "4%"}, {"", "0%"}};
     for (const auto& [value, shown] : cases) {
         std::ofstream(convert::ProgressFilePath(tool.string())) << value;
-        wxTimerEvent tick(dlg_->m_timer);
+        wxTimerEvent tick(Peer(dlg_).m_timer);
         dlg_->GetEventHandler()->ProcessEvent(tick);
-        EXPECT_EQ(dlg_->m_list->GetItemText(0, 1), shown) << value;
+        EXPECT_EQ(Peer(dlg_).m_list->GetItemText(0, 1), shown) << value;
     }
-    EXPECT_EQ(dlg_->m_progress->GetValue(), 1000);  // lower values later did not move it back
+    EXPECT_EQ(Peer(dlg_).m_progress->GetValue(), 1000);  // lower values later did not move it back
 }

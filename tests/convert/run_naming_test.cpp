@@ -49,11 +49,22 @@ TEST(RunNaming, SameFileSeesThroughSpellings) {
     fs::remove_all(dir);
 }
 
-TEST(RunNaming, ProgressStatusText) {
-    EXPECT_EQ(ProgressStatusText(1000), "100%");
-    EXPECT_EQ(ProgressStatusText(999), "99%");
-    EXPECT_EQ(ProgressStatusText(0), "0%");
-    EXPECT_EQ(ProgressStatusText(45), "4%");
-    EXPECT_EQ(ProgressStatusText(1001), "--%");
-    EXPECT_EQ(ProgressStatusText(-5), "--%");
+TEST(RunNaming, EachRowShowsWhereItStands) {
+    struct Row {
+        int row, current;
+        bool complete, failed;
+        int progress;
+        const char* shown;
+    };
+    const Row rows[] = {
+        {0, 1, false, false, 500, "已完成"}, {0, 1, false, true, 500, "失败"},   {2, 1, false, false, 500, "等待"},
+        {1, 1, false, false, 1000, "100%"},  {1, 1, false, false, 999, "99%"},   {1, 1, false, false, 45, "4%"},
+        {1, 1, false, false, 0, "0%"},       {1, 1, false, false, 1001, "--%"},  {1, 1, false, false, -5, "--%"},
+        {1, 1, false, true, 500, "失败"},    {1, 1, true, false, 500, "已完成"}, {1, 1, true, true, 500, "失败"},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(StatusText(StateOfRow(r.row, r.current, r.complete, r.failed), r.progress), r.shown)
+            << "row " << r.row << " of current " << r.current << (r.complete ? ", complete" : "")
+            << (r.failed ? ", failed" : "") << ", progress " << r.progress;
+    }
 }

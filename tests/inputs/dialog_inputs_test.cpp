@@ -12,6 +12,7 @@
 #include <wx/uiaction.h>
 
 #include "../helpers/gui_util.h"
+#include "../helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
 #include "inputs/input_files.h"
 #include "platform/narrow.h"
@@ -103,16 +104,16 @@ protected:
     // A column's texts, paths shown by their file name.
     std::vector<wxString> Column(int col) const {
         std::vector<wxString> out;
-        for (long i = 0; i < dlg_->m_list->GetItemCount(); ++i) {
-            const wxString text = dlg_->m_list->GetItemText(i, col);
+        for (long i = 0; i < Peer(dlg_).m_list->GetItemCount(); ++i) {
+            const wxString text = Peer(dlg_).m_list->GetItemText(i, col);
             out.push_back(col == 0 ? text.AfterLast('/') : text);
         }
         return out;
     }
     void Pick(long row) {
-        guitest::ClickRow(dlg_->m_list, row);
-        ASSERT_TRUE(guitest::WaitUntil([&] { return dlg_->m_nSelectedRow == row; }, 3s))
-            << "clicked row " << row << ", selected row is " << dlg_->m_nSelectedRow;
+        guitest::ClickRow(Peer(dlg_).m_list, row);
+        ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_nSelectedRow == row; }, 3s))
+            << "clicked row " << row << ", selected row is " << Peer(dlg_).m_nSelectedRow;
     }
 
     std::filesystem::path dir_;
@@ -131,19 +132,20 @@ TEST_F(InputsTest, AddedFilesGoOnTopWithAnEmptyStatus) {
     EXPECT_EQ(shown.title, wxString::FromUTF8("选择打开的文件"));
     EXPECT_EQ(shown.filterIndex, 0);
     EXPECT_FALSE(shown.multiple);
-    EXPECT_EQ(dlg_->m_list->GetItemText(0, 0), a);  // the full path, as chosen
+    EXPECT_EQ(Peer(dlg_).m_list->GetItemText(0, 0), a);  // the full path, as chosen
     AddRows({"B.avi", "中文 视频.avi", "中文 视频.avi"});
-    EXPECT_EQ(Column(0), (Rows{wxString::FromUTF8("中文 视频.avi"), wxString::FromUTF8("中文 视频.avi"), "B.avi", "A.avi"}));
+    EXPECT_EQ(Column(0),
+              (Rows{wxString::FromUTF8("中文 视频.avi"), wxString::FromUTF8("中文 视频.avi"), "B.avi", "A.avi"}));
     EXPECT_EQ(Column(1), (Rows{"", "", "", ""}));
 
     wxTEST_DIALOG(guitest::Press(dlg_, IDC_ADD), AnswerOpen("", wxID_CANCEL));
-    EXPECT_EQ(dlg_->m_list->GetItemCount(), 4);
+    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 4);
 }
 
 TEST_F(InputsTest, DeleteActsOnTheRowPickedWithTheMouse) {
     AddRows({"4", "3", "2", "1", "0"});
     guitest::Press(dlg_, IDC_DELETE);  // nothing picked yet
-    EXPECT_EQ(dlg_->m_list->GetItemCount(), 5);
+    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 5);
 
     Pick(2);
     guitest::Press(dlg_, IDC_DELETE);
@@ -151,36 +153,36 @@ TEST_F(InputsTest, DeleteActsOnTheRowPickedWithTheMouse) {
     EXPECT_EQ(Column(0), (Rows{"0", "1", "4"}));
 
     // A click on empty space picks nothing.
-    guitest::ClickBelowRows(dlg_->m_list);
-    ASSERT_TRUE(guitest::WaitUntil([&] { return dlg_->m_nSelectedRow == -1; }, 3s)) << dlg_->m_nSelectedRow;
+    guitest::ClickBelowRows(Peer(dlg_).m_list);
+    ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_nSelectedRow == -1; }, 3s)) << Peer(dlg_).m_nSelectedRow;
     guitest::Press(dlg_, IDC_DELETE);
-    EXPECT_EQ(dlg_->m_list->GetItemCount(), 3);
+    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 3);
 }
 
 TEST_F(InputsTest, KeyboardSelectionDoesNotChangeWhatTheButtonsActOn) {
     AddRows({"2", "1", "0"});
     Pick(0);
-    dlg_->m_list->SetFocus();
+    Peer(dlg_).m_list->SetFocus();
     guitest::Yield();
     wxUIActionSimulator().Char(WXK_DOWN);
     guitest::Yield(10);
     wxUIActionSimulator().Char(WXK_DOWN);
     guitest::Yield(10);
-    EXPECT_EQ(dlg_->m_nSelectedRow, 0);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
     guitest::Press(dlg_, IDC_DELETE);
     EXPECT_EQ(Column(0), (Rows{"1", "2"}));
 }
 
 TEST_F(InputsTest, MovesCarryBothColumnsAndStopAtTheEnds) {
     AddRows({"2", "1", "0"});
-    dlg_->m_list->SetItem(1, 1, "45%");
+    Peer(dlg_).m_list->SetItem(1, 1, "45%");
     Pick(1);
 
     guitest::Press(dlg_, IDC_MOVE_UP);
     EXPECT_EQ(Column(0), (Rows{"1", "0", "2"}));
     EXPECT_EQ(Column(1), (Rows{"45%", "", ""}));
-    EXPECT_EQ(dlg_->m_nSelectedRow, 0);
-    EXPECT_EQ(dlg_->m_list->GetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED),
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
+    EXPECT_EQ(Peer(dlg_).m_list->GetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED),
               wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
 
     guitest::Press(dlg_, IDC_MOVE_UP);  // already on top
@@ -190,24 +192,24 @@ TEST_F(InputsTest, MovesCarryBothColumnsAndStopAtTheEnds) {
     guitest::Press(dlg_, IDC_MOVE_DOWN);
     EXPECT_EQ(Column(0), (Rows{"0", "2", "1"}));
     EXPECT_EQ(Column(1), (Rows{"", "", "45%"}));
-    EXPECT_EQ(dlg_->m_nSelectedRow, 2);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 2);
     guitest::Press(dlg_, IDC_MOVE_DOWN);  // already at the bottom
     EXPECT_EQ(Column(0), (Rows{"0", "2", "1"}));
     guitest::Yield();
-    EXPECT_TRUE(dlg_->m_list->HasFocus() || dlg_->m_list->IsDescendant(wxWindow::FindFocus()));
+    EXPECT_TRUE(Peer(dlg_).m_list->HasFocus() || Peer(dlg_).m_list->IsDescendant(wxWindow::FindFocus()));
 }
 
 TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
     AddRows({"b", "a"});
     Pick(1);  // "b"
     Add("new");
-    EXPECT_EQ(dlg_->m_nSelectedRow, 2);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 2);
     guitest::Press(dlg_, IDC_DELETE);
     EXPECT_EQ(Column(0), (Rows{"new", "a"}));
 
     guitest::Press(dlg_, IDC_CLEAR);
-    EXPECT_EQ(dlg_->m_list->GetItemCount(), 0);
-    EXPECT_EQ(dlg_->m_nSelectedRow, -1);
+    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 0);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, -1);
     AddRows({"y", "x"});
     guitest::Press(dlg_, IDC_DELETE);
     guitest::Press(dlg_, IDC_MOVE_UP);
@@ -216,7 +218,7 @@ TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
 }
 
 TEST_F(InputsTest, FolderBrowserFillsTheOutputDirectory) {
-    wxTextCtrl* edit = dlg_->OutputDirEdit();
+    wxTextCtrl* edit = Peer(dlg_).OutputDirEdit();
     edit->SetValue("/typed/by hand");
     wxString title;
     wxTEST_DIALOG(guitest::Press(dlg_, IDC_SET_OUTPUT_DIR), AnswerFolder("", wxID_CANCEL, &title));

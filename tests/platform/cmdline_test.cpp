@@ -41,8 +41,7 @@ TEST(CommandLine, HostileNamesSurviveQuotingAndSplitting) {
 }
 
 TEST(CommandLine, SplitsLikeTheWindowsRuntime) {
-    EXPECT_EQ(SplitCommandLine(R"(vv.exe a "b c" d)"),
-              (std::vector<std::string>{"vv.exe", "a", "b c", "d"}));
+    EXPECT_EQ(SplitCommandLine(R"(vv.exe a "b c" d)"), (std::vector<std::string>{"vv.exe", "a", "b c", "d"}));
     // 2n backslashes before a quote: n backslashes, the quote toggles.
     EXPECT_EQ(SplitCommandLine(R"(p a\\"b c")"), (std::vector<std::string>{"p", "a\\b c"}));
     // 2n+1 backslashes: n backslashes and a literal quote.
@@ -54,6 +53,5 @@ TEST(CommandLine, SplitsLikeTheWindowsRuntime) {
     // Runs of blanks separate; trailing blanks make no empty argument; "" is one.
     EXPECT_EQ(SplitCommandLine("p  -s 176x144  \"\"  "), (std::vector<std::string>{"p", "-s", "176x144", ""}));
     // The program name takes backslashes literally and may be quoted.
-    EXPECT_EQ(SplitCommandLine(R"("C:\my tools\vv.exe" x)"),
-              (std::vector<std::string>{"C:\\my tools\\vv.exe", "x"}));
+    EXPECT_EQ(SplitCommandLine(R"("C:\my tools\vv.exe" x)"), (std::vector<std::string>{"C:\\my tools\\vv.exe", "x"}));
 }

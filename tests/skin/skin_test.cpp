@@ -10,6 +10,7 @@
 #include <wx/webview.h>
 
 #include "../helpers/gui_util.h"
+#include "../helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
 #include "skin/CControlButton.h"
 #include "skin/Dg3.h"
@@ -25,7 +26,8 @@ wxColour PixelAt(const wxImage& image, int x, int y) {
 
 wxStaticText* EmailLabel(wxDialog* about) {
     for (wxWindow* child : about->GetChildren()) {
-        if (auto* label = dynamic_cast<wxStaticText*>(child); label && label->GetLabel().StartsWith("E-mail")) return label;
+        if (auto* label = dynamic_cast<wxStaticText*>(child); label && label->GetLabel().StartsWith("E-mail"))
+            return label;
         if (auto* label = dynamic_cast<wxStaticText*>(child); label && label->GetLabel() == "changed") return label;
     }
     return nullptr;
@@ -85,11 +87,11 @@ TEST_F(ButtonTest, ShowsTheRightPictureForPointerAndPress) {
         button_->m_background = skin::LoadPicture(skin::kMainBackground);
 
         button_->m_hover = 0;
-        EXPECT_EQ(Face(false), Picture(skin::kCloseNormal));   // away
-        EXPECT_EQ(Face(true), Picture(skin::kClosePressed));   // pressed, pointer elsewhere
+        EXPECT_EQ(Face(false), Picture(skin::kCloseNormal));  // away
+        EXPECT_EQ(Face(true), Picture(skin::kClosePressed));  // pressed, pointer elsewhere
         button_->m_hover = 1;
-        EXPECT_EQ(Face(false), Picture(skin::kCloseHover));    // hovering
-        EXPECT_EQ(Face(true), Picture(skin::kClosePressed));   // pressed while hovering
+        EXPECT_EQ(Face(false), Picture(skin::kCloseHover));   // hovering
+        EXPECT_EQ(Face(true), Picture(skin::kClosePressed));  // pressed while hovering
     }
     // Hover follows the pointer entering and leaving.
     button_->m_hover = 0;
@@ -144,40 +146,42 @@ TEST(MainWindowSkin, ButtonsAndBannerAreSetUp) {
     CMorvenDlg* d = new CMorvenDlg();
     d->Show();
     guitest::Yield();
-    EXPECT_FALSE(d->m_btnMinimise->IsShown());
-    EXPECT_FALSE(d->m_btnClose->IsShown());
-    EXPECT_TRUE(d->m_btnAbout->IsShown());
-    for (CControlButton* b : {d->m_btnMinimise, d->m_btnClose}) {
+    EXPECT_FALSE(Peer(d).m_btnMinimise->IsShown());
+    EXPECT_FALSE(Peer(d).m_btnClose->IsShown());
+    EXPECT_TRUE(Peer(d).m_btnAbout->IsShown());
+    for (CControlButton* b : {Peer(d).m_btnMinimise, Peer(d).m_btnClose}) {
         EXPECT_TRUE(b->m_bMaskMode);
         EXPECT_TRUE(b->m_bBackground);
         EXPECT_EQ(b->m_rect.GetTopLeft(), b->GetPosition());
         EXPECT_EQ(b->m_background.GetSize(), wxSize(796, 454));
         EXPECT_TRUE(b->m_mask.IsOk());
     }
-    EXPECT_EQ(PixelAt(d->m_btnAbout->Render(false), 5, 5), PixelAt(skin::LoadPicture(skin::kAboutButton), 5, 5));
-    EXPECT_EQ(PixelAt(d->m_btnClose->Render(false), 17, 14), PixelAt(skin::LoadPicture(skin::kCloseNormal), 17, 14));
+    EXPECT_EQ(PixelAt(Peer(d).m_btnAbout->Render(false), 5, 5), PixelAt(skin::LoadPicture(skin::kAboutButton), 5, 5));
+    EXPECT_EQ(PixelAt(Peer(d).m_btnClose->Render(false), 17, 14),
+              PixelAt(skin::LoadPicture(skin::kCloseNormal), 17, 14));
     for (wxWindow* child : d->GetChildren()) {
         if (auto* label = dynamic_cast<wxStaticText*>(child)) {
             EXPECT_EQ(label->GetForegroundColour(), *wxBLACK);
         }
     }
-    EXPECT_TRUE(d->m_hIcon.IsOk());
+    EXPECT_TRUE(Peer(d).m_hIcon.IsOk());
 
     // The banner is told once to open its page.
-    EXPECT_EQ(d->m_banner.NavigationCount(), 1);
-    EXPECT_EQ(d->m_banner.LastUrl(), skin::BannerUrl());
-    EXPECT_TRUE(d->m_banner.LastUrl().EndsWith("/banner.html"));
-    if (wxWebView* view = d->m_banner.View()) {
+    EXPECT_EQ(Peer(d).m_banner.NavigationCount(), 1);
+    EXPECT_EQ(Peer(d).m_banner.LastUrl(), skin::BannerUrl());
+    EXPECT_TRUE(Peer(d).m_banner.LastUrl().EndsWith("/banner.html"));
+    if (wxWebView* view = Peer(d).m_banner.View()) {
         EXPECT_EQ(view->GetId(), IDC_BANNER);
         EXPECT_EQ(view->GetPosition(), d->ConvertDialogToPixels(wxPoint(4, 17)));
-        EXPECT_TRUE(guitest::WaitUntil([&] { return !view->IsBusy() && view->GetCurrentURL().EndsWith("banner.html"); }, 20s))
+        EXPECT_TRUE(
+            guitest::WaitUntil([&] { return !view->IsBusy() && view->GetCurrentURL().EndsWith("banner.html"); }, 20s))
             << view->GetCurrentURL();
     }
     d->Destroy();
     guitest::Yield();
 }
 
-TEST(MainWindowSkin, TitleButtonsCloseAndMinimiseTheWindow) {
+TEST(MainWindowSkin, TheHiddenCloseButtonClosesThroughTheCloseStep) {
     CMorvenDlg d;
     d.CallAfter([&d] { guitest::Press(&d, IDC_CLOSE); });
     EXPECT_EQ(d.ShowModal(), wxID_CANCEL);  // through the close step
@@ -202,10 +206,12 @@ TEST(AboutDialog, EachClickOpensAFreshDialogThatEnterOrEscCloses) {
         EXPECT_TRUE(about.m_btnClose->m_bMaskMode);
         std::vector<wxString> texts;
         for (wxWindow* child : about.GetChildren()) {
-            if (auto* label = dynamic_cast<wxStaticText*>(child); label && label->IsShown()) texts.push_back(label->GetLabel());
+            if (auto* label = dynamic_cast<wxStaticText*>(child); label && label->IsShown())
+                texts.push_back(label->GetLabel());
         }
         EXPECT_NE(std::find(texts.begin(), texts.end(), "E-mail:"), texts.end());
-        EXPECT_NE(std::find_if(texts.begin(), texts.end(), [](const wxString& t) { return t.Contains("@"); }), texts.end());
+        EXPECT_NE(std::find_if(texts.begin(), texts.end(), [](const wxString& t) { return t.Contains("@"); }),
+                  texts.end());
         // The key reaches the dialog once it is up (sent to it: without a window manager
         // the X keyboard focus cannot be relied on for a window with no control to focus).
         wxTimer type;
@@ -229,18 +235,18 @@ TEST(MainWindowSkin, BackgroundIsPaintedUnderTheLabels) {
     d->Show();
     d->Raise();
     guitest::Yield(30);
-    std::this_thread::sleep_for(300ms);
-    guitest::Yield(30);
-    // What the screen shows at a spot of plain background, beside the list.
-    const wxPoint spot = d->ClientToScreen(wxPoint(d->GetClientSize().x / 2, 5));
-    wxBitmap shot(1, 1);
-    {
+    // What the screen shows at a spot of plain background, beside the list, once painted.
+    auto seen = [&] {
+        const wxPoint spot = d->ClientToScreen(wxPoint(d->GetClientSize().x / 2, 5));
+        wxBitmap shot(1, 1);
         wxMemoryDC memory(shot);
         wxScreenDC screen;
         memory.Blit(0, 0, 1, 1, &screen, spot.x, spot.y);
-    }
-    const wxColour seen = PixelAt(shot.ConvertToImage(), 0, 0);
-    EXPECT_EQ(seen, wxColour(212, 228, 243)) << seen.GetAsString().utf8_string();
+        memory.SelectObject(wxNullBitmap);
+        return PixelAt(shot.ConvertToImage(), 0, 0);
+    };
+    const wxColour background(212, 228, 243);
+    EXPECT_TRUE(guitest::WaitUntil([&] { return seen() == background; }, 5s)) << seen().GetAsString().utf8_string();
     d->Destroy();
     guitest::Yield();
 }
