@@ -177,6 +177,7 @@ void CMorvenDlg::OnCharHook(wxKeyEvent& event) {
 void CMorvenDlg::OnClose(wxCloseEvent&) { CloseStep(); }
 
 void CMorvenDlg::CloseStep() {
+    m_bClosing = true;  // a tick or a row start under way on the stack ends here too
     if (m_pJob != nullptr) {
         delete m_pJob;  // ends the converter and waits for the job's worker
         m_pJob = nullptr;

@@ -86,6 +86,8 @@ private:
     wxTimer m_timer;                // timer 1: polls a running conversion
     std::vector<bool> m_rowFailed;  // rows of this run whose conversion failed
     bool m_bInRowStart = false;     // a row start is under way (its question may be open)
+    bool m_bClosing = false;        // the close step has run: nothing new starts
+    wxWindow* m_focusBeforeRun = nullptr;  // the editing control the run took the focus from
     bool m_bInitialised = false;
 
     // Parameter list by control id (1009..1018).

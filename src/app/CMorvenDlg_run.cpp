@@ -35,6 +35,15 @@ void SetStatus(wxListCtrl* list, long row, const wxString& text) {
 
 void CMorvenDlg::EnableEditing(bool enable) {
     if (!enable) {
+        // A disabled control keeps no keyboard focus: the focus goes to the list view, which
+        // stays enabled, so that keys (Escape) still reach the window during the run.
+        wxWindow* focus = FindFocus();
+        m_focusBeforeRun = nullptr;
+        for (int id : kEditingControls) {
+            wxWindow* control = FindWindow(id);
+            if (focus != nullptr && (focus == control || control->IsDescendant(focus))) m_focusBeforeRun = control;
+        }
+        if (m_focusBeforeRun != nullptr) m_list->SetFocus();
         for (int id : kEditingControls) FindWindow(id)->Enable(false);
         return;
     }
@@ -42,6 +51,12 @@ void CMorvenDlg::EnableEditing(bool enable) {
     FindWindow(kEditingControls[0])->Enable();
     m_list->Enable();
     for (std::size_t i = 1; i < std::size(kEditingControls); ++i) FindWindow(kEditingControls[i])->Enable();
+    // The control the run took the focus from gets it back, unless the user moved it.
+    if (m_focusBeforeRun != nullptr && (FindFocus() == nullptr || m_list->IsDescendant(FindFocus()) ||
+                                        FindFocus() == m_list)) {
+        m_focusBeforeRun->SetFocus();
+    }
+    m_focusBeforeRun = nullptr;
 }
 
 void CMorvenDlg::OnConvert(wxCommandEvent&) {
@@ -85,7 +100,12 @@ void CMorvenDlg::RowStart() {
                                  wxString::Format(U("输出目录%s中，已经有%s.%s，是否要覆盖？"), dir,
                                                   platform::FromNarrow(base), platform::FromNarrow(e)),
                                  U("提示"), wxOK | wxCANCEL);
-        if (question.ShowModal() != wxID_OK) out = convert::RenamedOutputPath(d, base, e);
+        const int answer = question.ShowModal();
+        if (m_bClosing) {  // the window was closed while the question was open
+            m_bInRowStart = false;
+            return;
+        }
+        if (answer != wxID_OK) out = convert::RenamedOutputPath(d, base, e);
     }
 
     const convert::ComposedCommand command = convert::ComposeCommand(in, CurrentOptions(), out);
@@ -103,6 +123,7 @@ void CMorvenDlg::RowStart() {
 }
 
 void CMorvenDlg::OnTimer(wxTimerEvent&) {
+    if (m_bClosing) return;
     // A tick while a row start waits for the overwrite question only refreshes texts.
     if (m_bInRowStart) {
         RefreshStatuses(false);
@@ -118,8 +139,12 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
         if (m_nCurrentRow < m_nRowCount - 1) {
             m_progress->SetValue(1000);
             platform::PaintNow(m_progress);  // the full bar is seen during the pause
+            // Painting lets the window's events through: a close request among them has
+            // ended the run, and no further row may start.
+            if (m_bClosing) return;
             ++m_nCurrentRow;
             RowStart();
+            if (m_bClosing) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(1000));
             m_progress->SetValue(0);
         } else {

@@ -10,7 +10,10 @@
 #include "skin/pictures.h"
 
 void CMorvenDlg::ApplySkin() {
-    // The About button shows picture 139 in every state, copied as it is.
+    // The About button shows picture 139 in every state, copied as it is; where the
+    // picture does not cover the button, the window's background picture shows.
+    m_btnAbout->m_rect = m_btnAbout->GetRect();
+    m_btnAbout->m_background = skin::LoadPicture(skin::kMainBackground);
     m_btnAbout->SetImages(skin::kAboutButton, skin::kAboutButton, skin::kAboutButton);
     skin::ConfigureTitleButton(m_btnMinimise, skin::kMinimiseMask, skin::kMinimiseHover, skin::kMinimiseNormal,
                                skin::kMinimisePressed);

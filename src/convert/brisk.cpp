@@ -66,16 +66,28 @@ BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir) : m_toolDir(s
 BriskFFmpeg::BriskFFmpeg(const char* command) : BriskFFmpeg(command, platform::ProgramDirectory()) {}
 
 BriskFFmpeg::~BriskFFmpeg() {
+    // A running tool is asked to stop first, so that it can finish a playable output; one
+    // that has not ended after the grace time is killed with everything it started.
+    bool stopping = false;
     {
         std::lock_guard guard(m_jobLock);
         if (!m_bFinished) {
             if (m_process.pid > 0) {
-                platform::TerminateGroup(m_process.pid);
+                platform::RequestStop(m_process.pid);
+                stopping = true;
             } else {
                 m_bCancelled = true;
             }
             m_outcome.kind = JobOutcome::Kind::Terminated;
         }
+    }
+    if (stopping) {
+        const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
+        while (!IsFinished() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        std::lock_guard guard(m_jobLock);
+        if (!m_bFinished) platform::TerminateGroup(m_process.pid);
     }
     StopAndWait();
 }

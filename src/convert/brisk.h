@@ -7,10 +7,12 @@
 // BriskFFmpeg - the job: copies its command line, starts the worker at construction; the
 //               worker starts the tool from the tool directory, waits for it without a
 //               time-out and raises the finished flag under m_jobLock. Destroying a job
-//               terminates a tool that has not finished and waits for the worker.
+//               asks a tool that has not finished to stop (SIGTERM to its group), kills
+//               it after kStopGrace if it has not ended, and waits for the worker.
 //
 // The state lock (BriskThread's own) guards m_state; m_jobLock guards the process and
 // the finished flag. No code holds both.
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <sys/types.h>
@@ -79,6 +81,9 @@ struct JobOutcome {
 
 class BriskFFmpeg final : public BriskThread {
 public:
+    // How long a running tool has to finish its output after being asked to stop.
+    static constexpr std::chrono::milliseconds kStopGrace{2000};
+
     // `command` is zero-terminated and at most kCommandCapacity bytes with its
     // terminator (a longer one is cut at the capacity; the run controller never hands
     // one over). The tool is looked up as toolDir + "/vv.exe".

@@ -1,9 +1,9 @@
 #include "platform/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -17,11 +17,14 @@ namespace {
 
 constexpr std::size_t kTailBytes = 4096;
 
-// Processes that a tool leaves behind are reparented to us instead of to init, so that
-// they can be reaped and leave no zombie.
-void BecomeSubreaper() {
-    static std::once_flag once;
-    std::call_once(once, [] { ::prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0); });
+// In the child, between fork and exec: every descriptor above 2 is closed at the exec, so
+// that the tool inherits only its input and output whatever the program has open (the
+// libraries' descriptors, whatever started the program). Marked rather than closed, so
+// that the status pipe still reports a failed exec.
+void CloseAboveStandardStreamsOnExec() {
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+    const long limit = std::min(::sysconf(_SC_OPEN_MAX), 65536L);  // kernels before 5.11
+    for (int fd = 3; fd < limit; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
 }
 
 void AppendTail(std::string& tail, const char* data, std::size_t n) {
@@ -46,8 +49,8 @@ bool Drain(int fd, std::string& tail) {
 
 }  // namespace
 
-StartedProcess StartHidden(const std::string& program, const std::vector<std::string>& argv) {
-    BecomeSubreaper();
+StartedProcess StartHidden(const std::string& program, const std::vector<std::string>& argv,
+                           const std::vector<std::string>& extraEnvironment) {
     StartedProcess result;
 
     // Everything the child needs is prepared before the fork: after it, the child only
@@ -56,6 +59,17 @@ StartedProcess StartHidden(const std::string& program, const std::vector<std::st
     args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    std::vector<char*> env;
+    for (const std::string& e : extraEnvironment) env.push_back(const_cast<char*>(e.c_str()));
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string_view entry(*e);
+        const bool replaced = std::any_of(extraEnvironment.begin(), extraEnvironment.end(), [&](const std::string& x) {
+            const auto eq = x.find('=');
+            return entry.size() > eq && entry.substr(0, eq + 1) == std::string_view(x).substr(0, eq + 1);
+        });
+        if (!replaced) env.push_back(*e);
+    }
+    env.push_back(nullptr);
 
     int output[2], status[2];
     if (::pipe2(output, O_CLOEXEC) != 0) {
@@ -71,20 +85,22 @@ StartedProcess StartHidden(const std::string& program, const std::vector<std::st
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        // The child: a process group of its own, ended with the program if the program
-        // goes first, no input, output into the pipe.
+        // The child: a process group of its own, asked to stop (SIGTERM, so that it can
+        // finish its output) if the program goes first, no input, output into the pipe,
+        // nothing else inherited.
         ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM, 0, 0, 0);
         if (::getppid() != parent) ::_exit(127);
-        const int null = ::open("/dev/null", O_RDONLY);
+        const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         if (null >= 0) ::dup2(null, 0);
         ::dup2(output[1], 1);
         ::dup2(output[1], 2);
+        CloseAboveStandardStreamsOnExec();
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
         for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
-        ::execve(program.c_str(), args.data(), environ);
+        ::execve(program.c_str(), args.data(), env.data());
         const int err = errno;
         [[maybe_unused]] const ssize_t n = ::write(status[1], &err, sizeof err);
         ::_exit(127);
@@ -148,18 +164,21 @@ ProcessEnd WaitForEnd(const StartedProcess& process) {
 void ReapGroup(StartedProcess& process) {
     if (process.pid > 0) {
         ::kill(-process.pid, SIGKILL);  // leftovers of a tool that has ended
-        for (;;) {
-            const pid_t r = ::waitpid(-process.pid, nullptr, __WALL);
-            if (r > 0 || (r < 0 && errno == EINTR)) continue;
-            break;
-        }
-        ::waitpid(process.pid, nullptr, WNOHANG);  // in case the group was already empty
+        pid_t r;
+        do {
+            r = ::waitpid(process.pid, nullptr, 0);
+        } while (r < 0 && errno == EINTR);
         process.pid = -1;
     }
     if (process.outputFd >= 0) {
         ::close(process.outputFd);
         process.outputFd = -1;
     }
+}
+
+void RequestStop(pid_t pid) {
+    if (pid <= 0) return;
+    ::kill(-pid, SIGTERM);
 }
 
 void TerminateGroup(pid_t pid) {

@@ -24,6 +24,8 @@ wxBEGIN_EVENT_TABLE(CControlButton, wxControl)
     EVT_LEAVE_WINDOW(CControlButton::OnLeave)
     EVT_LEFT_DOWN(CControlButton::OnLeftDown)
     EVT_LEFT_UP(CControlButton::OnLeftUp)
+    EVT_MOTION(CControlButton::OnMotion)
+    EVT_MOUSE_CAPTURE_LOST(CControlButton::OnCaptureLost)
     EVT_KEY_DOWN(CControlButton::OnKeyDown)
     EVT_KEY_UP(CControlButton::OnKeyUp)
 wxEND_EVENT_TABLE()
@@ -57,10 +59,16 @@ void CControlButton::SetImages(int hover, int normal, int pressed) {
 wxImage CControlButton::Render(bool pressed) const {
     const wxSize size = GetClientSize();
     wxImage face(std::max(size.x, 1), std::max(size.y, 1));
-    const wxColour under = GetParent() ? GetParent()->GetBackgroundColour() : *wxWHITE;
-    face.SetRGB(wxRect(face.GetSize()), under.Red(), under.Green(), under.Blue());
-
     const skin::PixelTarget target{face.GetWidth(), face.GetHeight(), face.GetData()};
+    // Where the pictures leave the face uncovered, the window's background shows: its
+    // picture when the button has one, else its colour.
+    if (m_background.IsOk()) {
+        skin::CopyPicture(target, View(m_background), m_rect.GetLeft(), m_rect.GetTop());
+    } else {
+        const wxColour under = GetParent() ? GetParent()->GetBackgroundColour() : *wxWHITE;
+        face.SetRGB(wxRect(face.GetSize()), under.Red(), under.Green(), under.Blue());
+    }
+
     const skin::CompositeSettings settings{m_bMaskMode, m_bBackground, m_rect.GetLeft(), m_rect.GetTop()};
     skin::CompositePicture(target, View(m_hover ? m_hoverImage : m_normal), View(m_mask), View(m_background), settings);
     if (pressed) {
@@ -78,6 +86,7 @@ void CControlButton::OnEnter(wxMouseEvent& event) {
     // The pointer rests on the button at once: hover follows the enter directly.
     m_tracking = 1;
     m_hover = 1;
+    if (m_held) m_pressed = true;  // back over a button still held: pressed again
     Refresh(false);
     event.Skip();
 }
@@ -85,24 +94,44 @@ void CControlButton::OnEnter(wxMouseEvent& event) {
 void CControlButton::OnLeave(wxMouseEvent& event) {
     m_hover = 0;
     m_tracking = 0;
-    if (m_pressed && !HasCapture()) m_pressed = false;
+    m_pressed = false;  // held or not, a button the pointer has left does not look pressed
     Refresh(false);
     event.Skip();
 }
 
 void CControlButton::OnLeftDown(wxMouseEvent&) {
+    m_held = true;
     m_pressed = true;
     if (!HasCapture()) CaptureMouse();
     Refresh(false);
 }
 
+void CControlButton::OnMotion(wxMouseEvent& event) {
+    // While held, the press look follows the pointer in and out of the button.
+    if (m_held) {
+        const bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
+        if (inside != m_pressed) {
+            m_pressed = inside;
+            Refresh(false);
+        }
+    }
+    event.Skip();
+}
+
 void CControlButton::OnLeftUp(wxMouseEvent& event) {
     if (HasCapture()) ReleaseMouse();
     const bool inside = wxRect(GetClientSize()).Contains(event.GetPosition());
-    const bool wasPressed = m_pressed;
+    const bool click = m_held && inside;
+    m_held = false;
     m_pressed = false;
     Refresh(false);
-    if (wasPressed && inside) Click();
+    if (click) Click();
+}
+
+void CControlButton::OnCaptureLost(wxMouseCaptureLostEvent&) {
+    m_held = false;
+    m_pressed = false;
+    Refresh(false);
 }
 
 void CControlButton::OnKeyDown(wxKeyEvent& event) {

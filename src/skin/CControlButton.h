@@ -40,11 +40,14 @@ private:
     void OnLeave(wxMouseEvent& event);
     void OnLeftDown(wxMouseEvent& event);
     void OnLeftUp(wxMouseEvent& event);
+    void OnMotion(wxMouseEvent& event);
+    void OnCaptureLost(wxMouseCaptureLostEvent& event);
     void OnKeyDown(wxKeyEvent& event);
     void OnKeyUp(wxKeyEvent& event);
     void Click();
 
-    bool m_pressed = false;  // the button's pressed state (the press look follows it)
+    bool m_pressed = false;  // the button looks pressed
+    bool m_held = false;     // the left mouse button went down on it and is not yet released
 
     wxDECLARE_DYNAMIC_CLASS(CControlButton);
     wxDECLARE_EVENT_TABLE();

@@ -31,6 +31,10 @@ void Blit(PixelTarget t, PixelView s, int srcLeft, int srcTop, Rop rop) {
 
 }  // namespace
 
+void CopyPicture(PixelTarget target, PixelView picture, int left, int top) {
+    Blit(target, picture, left, top, Rop::Copy);
+}
+
 void CompositePicture(PixelTarget target, PixelView picture, PixelView mask, PixelView background,
                       const CompositeSettings& settings) {
     if (picture.empty()) return;

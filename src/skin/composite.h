@@ -31,6 +31,10 @@ struct CompositeSettings {
     int backgroundTop = 0;
 };
 
+// Copies the piece of a picture that starts at (left, top) onto the target; target pixels
+// beyond the picture's edge are left as they were.
+void CopyPicture(PixelTarget target, PixelView picture, int left, int top);
+
 // Composites one picture onto the target. Every source is read from its top-left corner
 // (the background from its given origin); nothing is scaled, and target pixels beyond a
 // source's edge are left as they were. A missing picture draws nothing.

@@ -226,22 +226,35 @@ TEST(DialogClose, CaptionCloseAndEscapeEndTheModalRun) {
     }
 }
 
-TEST(DialogClose, ClosingDuringAConversionEndsTheConverter) {
+TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
+    // A user's way: click "立即转换" with the pointer, then press Escape on the keyboard.
     const fs::path dir = fs::temp_directory_path() / ("tolvani-close-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
-    fs::copy_file(FAKE_TOOL, dir / "vv.exe");
-    const std::string pids = (dir / "pids").string();
+    fs::copy_file(FAKE_TOOL, dir / "vv.exe");  // runs until asked to stop, for an input named "slow"
 
     pid_t tool = 0;
     {
         CMorvenDlg d;
         d.CallAfter([&] {
-            Peer(d).m_pJob = new BriskFFmpeg(("vv.exe hang " + pids).c_str(), dir.string());
-            ASSERT_TRUE(guitest::WaitUntil([&] { return fs::exists(pids); }, 10s));
-            std::ifstream(pids) >> tool;
-            d.Close();
+            Peer(d).m_szAppDir = dir.string();
+            Peer(d).OutputDirEdit()->SetValue(platform::FromNarrow(dir.string()));
+            Peer(d).m_list->InsertItem(0, platform::FromNarrow((dir / "slow.avi").string()));
+            d.Raise();
+            guitest::Yield();
+            wxUIActionSimulator sim;
+            const wxRect button = d.FindWindow(IDC_CONVERT)->GetScreenRect();
+            sim.MouseMove(button.GetPosition() + wxPoint(button.width / 2, button.height / 2));
+            guitest::Yield();
+            sim.MouseClick();
+            ASSERT_TRUE(
+                guitest::WaitUntil([&] { return Peer(d).m_pJob && (tool = Peer(d).m_pJob->ProcessId()) > 0; }, 10s));
+            sim.Char(WXK_ESCAPE);
         });
+        // A safety net so that a lost Escape fails the test instead of hanging it.
+        wxTimer guard;
+        guard.Bind(wxEVT_TIMER, [&d](wxTimerEvent&) { d.EndModal(wxID_ABORT); });
+        guard.StartOnce(10000);
         EXPECT_EQ(d.ShowModal(), wxID_CANCEL);
         EXPECT_EQ(Peer(d).m_pJob, nullptr);
     }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "convert/brisk.h"
@@ -59,6 +60,17 @@ protected:
 
     // A process that is gone and reaped: not even a zombie answers.
     static bool Gone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+    // Running, not gone and not a zombie waiting for its parent.
+    static bool Running(pid_t pid) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const auto paren = text.rfind(')');
+        return paren != std::string::npos && text[paren + 2] != 'Z';
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
 
     // Processes still running whose command line mentions the text, and zombies left
     // among this process's children.
@@ -130,8 +142,9 @@ TEST_F(JobTest, DestroyingARunningJobEndsTheToolAndEverythingItStarted) {
 
     job.reset();
     EXPECT_TRUE(Gone(tool));
-    // The child was reparented to us and reaped: it is neither running nor a zombie.
-    EXPECT_TRUE(Eventually([&] { return Gone(child); }, 1s));
+    // What the tool started ended with its group (the system reaps it: it is no child of ours).
+    EXPECT_TRUE(Eventually([&] { return !Running(child); }, 1s));
+    EXPECT_EQ(Leftovers(pids), std::vector<pid_t>{});
     std::ifstream in(partial);
     std::string text;
     in >> text;
@@ -152,16 +165,36 @@ TEST_F(JobTest, ToolEndsWhenTheProgramDiesWithoutClosing) {
     ::kill(program, SIGKILL);
     ::waitpid(program, nullptr, 0);
     // The tool is gone, or at most a zombie waiting for its new parent.
-    auto ended = [tool] {
-        std::ifstream stat("/proc/" + std::to_string(tool) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        const auto paren = text.rfind(')');
-        return paren == std::string::npos || text[paren + 2] == 'Z';
-    };
-    EXPECT_TRUE(Eventually(ended, 2s));
+    EXPECT_TRUE(Eventually([tool] { return !Running(tool); }, 2s));
     ::kill(-tool, SIGKILL);  // the stand-in's own child, which nothing else ends here
     while (::waitpid(-tool, nullptr, 0) > 0) {
     }
+}
+
+TEST_F(JobTest, ARunningToolIsAskedToStopBeforeItIsKilled) {
+    // One that finishes on SIGTERM gets its time; one that ignores it is killed after the
+    // grace time. Neither leaves a process or a zombie.
+    for (const char* mode : {"finish", "ignore"}) {
+        SCOPED_TRACE(mode);
+        const std::string pid = PathIn(std::string("pid-") + mode), log = PathIn(std::string("log-") + mode);
+        auto job = std::make_unique<BriskFFmpeg>(("vv.exe stop " + pid + " " + log + " " + mode).c_str(), Dir());
+        ASSERT_TRUE(WaitForFile(pid));
+        pid_t tool = 0;
+        std::ifstream(pid) >> tool;
+        job.reset();
+        EXPECT_EQ(Read(log), mode == std::string("finish") ? "term\ndone\n" : "term\n");
+        EXPECT_TRUE(Gone(tool));
+        EXPECT_EQ(Leftovers(pid), std::vector<pid_t>{});
+    }
+}
+
+TEST_F(JobTest, TheToolInheritsOnlyItsStandardStreams) {
+    const int stray = ::open("/dev/null", O_RDONLY);  // a descriptor of the program's, without close-on-exec
+    ASSERT_GE(stray, 3);
+    BriskFFmpeg job(("vv.exe fds " + PathIn("fds")).c_str(), Dir());
+    ASSERT_TRUE(WaitFinished(job));
+    ::close(stray);
+    EXPECT_EQ(Read(PathIn("fds")), "0 1 2 ");
 }
 
 TEST_F(JobTest, JobDestroyedAtOnceLeavesNoProcessBehind) {

@@ -9,12 +9,14 @@
 #include <unistd.h>
 #include <wx/gauge.h>
 #include <wx/listctrl.h>
+#include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/evtloop.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
 
 #include "../helpers/gui_util.h"
+#include "../helpers/window_manager.h"
 #include "../helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
 #include "convert/brisk.h"
@@ -29,7 +31,7 @@ namespace {
 wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 
 // Answers a message box, noting its text and caption.
-class AnswerBox : public wxExpectModalBase<wxMessageDialog> {
+class AnswerBox : public wxExpectModalBase<wxMessageDialog, AnswerBox> {
 public:
     explicit AnswerBox(int answer, wxString* text = nullptr, wxString* caption = nullptr)
         : answer_(answer), text_(text), caption_(caption) {}
@@ -288,6 +290,49 @@ TEST_F(RunTest, ACommandTooLongForTheToolFailsItsRowInsteadOfRunningCut) {
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
     EXPECT_EQ(Statuses(), (std::vector<wxString>{U("失败")}));
     EXPECT_EQ(text, U("转换完成\n1 个文件转换失败"));
+}
+
+TEST_F(RunTest, ACloseRequestDuringThePauseBetweenRowsStartsNothingMore) {
+    // A stand-in converter that fails at once, so that the first row ends before a tick.
+    const fs::path tool = dir_ / "tool";
+    fs::create_directories(tool);
+    fs::copy_file(FAKE_TOOL, tool / "vv.exe");
+    Peer(dlg_).m_szAppDir = tool.string();
+    AddClip("b.avi");
+    AddClip("a.avi");  // rows: a, b; b's output exists, so its start would ask
+    std::ofstream(dir_ / "out" / "b.mp4") << "old";
+
+    // The window manager's close request arrives as the tick ends the first row.
+    auto tick = [this](wxTimerEvent& event) {
+        if (Peer(dlg_).m_pJob != nullptr && Peer(dlg_).m_pJob->IsFinished()) guitest::SendCloseRequest(dlg_);
+        Peer(dlg_).OnTimer(event);
+    };
+    dlg_->Bind(wxEVT_TIMER, tick, kTimerId);
+    // Notes any box the window shows (and answers it), as the running window would show it.
+    struct NoteBoxes : wxModalDialogHook {
+        std::vector<wxString> shown;
+        int Enter(wxDialog* dialog) override {
+            if (dynamic_cast<CMorvenDlg*>(dialog) != nullptr) return wxID_NONE;
+            shown.push_back(dialog->GetTitle());
+            return wxID_OK;
+        }
+        void Exit(wxDialog*) override {}
+    } boxes;
+    boxes.Register();
+    dlg_->Hide();
+    dlg_->CallAfter([this] { guitest::Press(dlg_, IDC_CONVERT); });
+    wxTimer guard;  // a close request that is lost fails the test instead of hanging it
+    guard.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { dlg_->EndModal(wxID_ABORT); });
+    guard.StartOnce(10000);
+    EXPECT_EQ(dlg_->ShowModal(), wxID_CANCEL);
+    boxes.Unregister();
+    dlg_->Unbind(wxEVT_TIMER, tick, kTimerId);
+
+    EXPECT_EQ(boxes.shown, std::vector<wxString>{});  // no question, no completion box
+    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+    std::ifstream calls(tool / "calls.log");
+    const std::string started((std::istreambuf_iterator<char>(calls)), {});
+    EXPECT_EQ(started, (dir_ / "in" / "a.avi").string() + "\n");  // the second row never started
 }
 
 TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {

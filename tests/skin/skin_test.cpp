@@ -107,6 +107,29 @@ TEST_F(ButtonTest, ShowsTheRightPictureForPointerAndPress) {
     EXPECT_EQ(Face(false), Picture(skin::kCloseNormal));
 }
 
+TEST_F(ButtonTest, AHeldButtonLooksPressedOnlyWhileThePointerIsOverIt) {
+    int clicks = 0;
+    frame_->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { ++clicks; });
+    frame_->Raise();
+    const wxRect r = button_->GetScreenRect();
+    const wxPoint inside = r.GetPosition() + wxPoint(r.width / 2, r.height / 2);
+    wxUIActionSimulator sim;
+    sim.MouseMove(inside);
+    guitest::Yield();
+    sim.MouseDown();
+    ASSERT_TRUE(guitest::WaitUntil([&] { return button_->IsPressed(); }, 2s));
+    sim.MouseMove(inside + wxPoint(0, 3 * r.height));  // dragged off while held
+    EXPECT_TRUE(guitest::WaitUntil([&] { return !button_->IsPressed(); }, 2s));
+    sim.MouseMove(inside);  // and back
+    EXPECT_TRUE(guitest::WaitUntil([&] { return button_->IsPressed(); }, 2s));
+    sim.MouseMove(inside + wxPoint(0, 3 * r.height));
+    guitest::Yield(10);
+    sim.MouseUp();  // released outside: no click
+    guitest::Yield(10);
+    EXPECT_FALSE(button_->IsPressed());
+    EXPECT_EQ(clicks, 0);
+}
+
 TEST_F(ButtonTest, SetImagesReplacesAllThreePictures) {
     button_->m_hover = 0;
     button_->SetImages(skin::kMinimiseHover, skin::kMinimiseNormal, skin::kMinimisePressed);
@@ -157,6 +180,10 @@ TEST(MainWindowSkin, ButtonsAndBannerAreSetUp) {
         EXPECT_TRUE(b->m_mask.IsOk());
     }
     EXPECT_EQ(PixelAt(Peer(d).m_btnAbout->Render(false), 5, 5), PixelAt(skin::LoadPicture(skin::kAboutButton), 5, 5));
+    // Below picture 139 (22 pixels high) the About button shows the window's background.
+    const wxImage about = Peer(d).m_btnAbout->Render(false);
+    EXPECT_GT(about.GetHeight(), 22);  // the template makes the button a pixel taller than its picture
+    for (int y = 22; y < about.GetHeight(); ++y) EXPECT_EQ(PixelAt(about, 5, y), wxColour(212, 228, 243)) << y;
     EXPECT_EQ(PixelAt(Peer(d).m_btnClose->Render(false), 17, 14),
               PixelAt(skin::LoadPicture(skin::kCloseNormal), 17, 14));
     for (wxWindow* child : d->GetChildren()) {
