@@ -11,6 +11,7 @@ packages=(
   libgtest-dev
   fonts-wqy-microhei
   xvfb xauth ffmpeg
+  dpkg-dev lintian desktop-file-utils appstream xdotool
 )
 
 missing=()

@@ -19,11 +19,15 @@ folder_of() {  # src/convert/x.h -> convert, tools/vv/x.h -> vv, platform/posix/
   esac
 }
 
-# The sources of tolvani_core, as the build lists them, with their headers.
-core=$(sed -n '/add_library(tolvani_core/,/)/p' src/CMakeLists.txt | grep -oE '[a-z_/]+\.cpp' | sed 's|^|src/|')
+# The sources of tolvani_core, as the build lists them, with their headers; a header of its
+# own (no source beside it) belongs to the core when it does not use the toolkit.
+core=$(sed -n '/add_library(tolvani_core/,/)/p' src/CMakeLists.txt | grep -oE '[a-z_/0-9]+\.cpp' | sed 's|^|src/|')
 is_core() {
   local f=$1
   for c in $core; do [ "$f" = "$c" ] || [ "$f" = "${c%.cpp}.h" ] && return 0; done
+  case "$f" in
+    *.h) [ ! -f "${f%.h}.cpp" ] && ! grep -qE '^#include <(wx|gtk|gdk)/' "$f" && return 0 ;;
+  esac
   return 1
 }
 

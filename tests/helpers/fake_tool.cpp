@@ -12,7 +12,8 @@
 //   fds FILE               writes the numbers of its open descriptors to FILE
 //   -i INPUT ...           stands in for a conversion, as the window starts vv.exe: notes
 //                          INPUT in calls.log beside itself; an INPUT whose name holds
-//                          "slow" runs until SIGTERM, any other fails at once
+//                          "slow" runs until SIGTERM, any other fails at once; "slow-N"
+//                          first writes N to the progress file the window handed it
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -81,7 +82,12 @@ int main(int argc, char** argv) {
     if (mode == "-i" && argc > 2) {
         const auto log = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "calls.log";
         std::ofstream(log, std::ios::app) << argv[2] << '\n';
-        if (std::string(argv[2]).find("slow") == std::string::npos) return 1;
+        const std::string input = argv[2];
+        const auto slow = input.find("slow");
+        if (slow == std::string::npos) return 1;
+        if (const char* progress = std::getenv("TOLVANI_PROGRESS_FILE"); progress && input[slow + 4] == '-') {
+            std::ofstream(progress) << std::atoi(input.c_str() + slow + 5);
+        }
         std::signal(SIGTERM, [](int) { ::_exit(143); });
         for (;;) ::pause();
     }
