@@ -116,6 +116,7 @@ void CMorvenDlg::BindControls() {
         event.Skip();
         CallAfter(&CMorvenDlg::OnClickList);
     });
+    platform::ListClickWindow(m_list)->Bind(wxEVT_MOTION, &CMorvenDlg::ShowRowTip, this);
 
     // The template gives each drop-down list the height of its opened list; the
     // visible control keeps its natural height.

@@ -129,10 +129,13 @@ void BriskFFmpeg::Run() {
         }
     }
 
+    const auto started = std::chrono::steady_clock::now();
     const platform::ProcessEnd end = platform::WaitForEnd(process);
 
     std::lock_guard guard(m_jobLock);
     platform::ReapGroup(m_process);
+    m_outcome.outputTail = end.outputTail;
+    m_outcome.elapsed = std::chrono::steady_clock::now() - started;
     if (m_outcome.kind != JobOutcome::Kind::Terminated) {
         m_outcome.kind = end.signalled ? JobOutcome::Kind::Signalled : JobOutcome::Kind::Exited;
         m_outcome.code = end.code;
