@@ -29,9 +29,15 @@ T Nearest(std::span<const T> values, T wanted) {
     return best;
 }
 
+// 12200 -> "12.2 kbit/s", 64000 -> "64 kbit/s".
 std::string Kbps(std::int64_t bitrate) {
-    if (bitrate % 1000 == 0) return std::to_string(bitrate / 1000) + " kbit/s";
-    return std::to_string(bitrate / 1000) + "." + std::to_string(bitrate % 1000 / 10) + " kbit/s";
+    std::string text = std::to_string(bitrate / 1000);
+    if (bitrate % 1000 != 0) {
+        std::string fraction = std::to_string(1000 + bitrate % 1000).substr(1);
+        while (fraction.back() == '0') fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text + " kbit/s";
 }
 
 // The bitrates an MPEG audio encoder allows at a sample rate, in kbit/s; empty: any.

@@ -39,16 +39,18 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), dir_(Folder(p
         throw VvError("cannot write " + path_ + ": it is not a file");
     }
     fd_ = ::open(dir_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    int err = errno;
+    if (fd_ < 0 && (err == EOPNOTSUPP || err == EISDIR || err == EINVAL)) {
         // No unnamed files here: a hidden name, removed again unless committed.
         for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
             tempName_ = HiddenName(dir_, path_, attempt);
             fd_ = ::open(tempName_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
-            if (fd_ < 0 && errno != EEXIST) break;
+            err = errno;
+            if (fd_ < 0 && err != EEXIST) break;
         }
         if (fd_ < 0) tempName_.clear();
     }
-    if (fd_ < 0) Fail("cannot write " + path_, errno);
+    if (fd_ < 0) Fail("cannot write " + path_, err);
     // A file replaced keeps its permissions.
     if (exists && S_ISREG(st.st_mode)) (void)::fchmod(fd_, st.st_mode & 07777);
 
