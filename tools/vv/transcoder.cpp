@@ -436,8 +436,15 @@ private:
         PacketPtr packet = MakePacket();
         Timelines::Ready ready;
         while (StopSignal() == 0) {
+            ClearLibraryMessage(LibraryPart::kInput);
             const int ret = av_read_frame(input_.get(), packet.get());
             if (ret == AVERROR(EAGAIN)) continue;
+            // A file the system cannot read to its end (not a damaged one: a failing disk)
+            // is not converted as if it ended there.
+            const int readError = input_->pb != nullptr ? input_->pb->error : 0;
+            if (ret < 0 && readError < 0 && readError != AVERROR_EOF && readError != AVERROR_EXIT) {
+                throw VvError("cannot read " + opt_.input + ": " + ErrorText(readError));
+            }
             // The end, or damage the reader cannot get past: what was read is converted,
             // as the ffmpeg tool does.
             if (ret < 0) break;
