@@ -63,6 +63,16 @@ TEST(VvTimelines, JumpsAreTakenOutAndTheCourseKept) {
         EXPECT_EQ(Of(out, 1), (V{0, 40, 80, 120}));
     }
     {
+        // Sound 3 s ahead in the file before the first picture: the picture keeps its time.
+        vv::Timelines t;
+        t.SetStart(0);
+        t.AddStream(kMs, {25, 1});
+        t.AddStream(kMs, {0, 1});
+        const auto out = Feed(t, {{1, 0}, {1, 1500}, {1, 3000}, {0, 0}, {0, 40}, {1, 3040}, {0, 80}});
+        EXPECT_EQ(Of(out, 0), (V{0, 40, 80}));
+        EXPECT_FALSE(t.Moved());
+    }
+    {
         // A gap every stream shares is real and kept; the last packet, with nothing after it, too.
         vv::Timelines t;
         t.AddStream(kMs, {25, 1});

@@ -54,8 +54,13 @@ std::int64_t Timelines::OthersReach(const Lane& lane) const {
 // packet should be (AV_NOPTS_VALUE for the stream's first packet).
 bool Timelines::InCourse(const Lane& lane, std::int64_t mapped, std::int64_t expected) const {
     if (expected == AV_NOPTS_VALUE) {
-        const std::int64_t ref = Reference();
-        return ref == AV_NOPTS_VALUE || (mapped >= ref - kBackStep && mapped <= ref + kLateStart);
+        // A first packet: from the input's start (another stream may have run ahead in
+        // the file) to a while after the furthest point any stream has reached.
+        const std::int64_t clock = Clock();
+        const std::int64_t low = start_ != AV_NOPTS_VALUE ? start_ : clock;
+        if (low == AV_NOPTS_VALUE) return true;
+        const std::int64_t high = clock != AV_NOPTS_VALUE ? std::max(clock, low) : low;
+        return mapped >= low - kBackStep && mapped <= high + kLateStart;
     }
     if (mapped < expected - kBackStep) return false;
     const std::int64_t others = OthersReach(lane);
