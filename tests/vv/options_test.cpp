@@ -57,6 +57,7 @@ TEST(VvOptions, RefusesWhatItCannotUnderstand) {
     EXPECT_THROW(Parse("vv.exe -y out.avi"), VvError);                  // no input
     EXPECT_THROW(Parse("vv.exe -i in.avi -y"), VvError);                // no output
     EXPECT_THROW(Parse("vv.exe -i in.avi -y a.avi b.avi"), VvError);    // two outputs
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -acodec"), VvError);        // an option, not an output
     EXPECT_THROW(Parse("vv.exe -i in.avi -fpre /no/such/h264.dat out.mp4"), VvError);
 }
 
@@ -109,10 +110,4 @@ TEST(VvAudioSettings, SettingsAnEncoderCannotTakeBecomeTheNearestItCan) {
     got = vv::FitAudioSettings("mp2", mp2Rates, {11025, 2, 128000}, false, false, false, changes);
     EXPECT_EQ(got.sampleRate, 16000);
     EXPECT_TRUE(changes.empty());
-}
-
-TEST(VvOptions, TheLastArgumentIsTheOutputWhateverItBeginsWith) {
-    EXPECT_EQ(Parse("vv.exe -i in.avi -y -acodec mp2 -clip.avi").output, "-clip.avi");
-    EXPECT_EQ(Parse("vv.exe -i a:b.avi -y c:d.avi").input, "a:b.avi");
-    EXPECT_THROW(Parse("vv.exe -i in.avi -y -acodec"), VvError);
 }
