@@ -1,8 +1,12 @@
 // vv.exe: Tolvani's converter tool. Converts one input video into one output file as its
-// command line says, writes its progress to progress.txt beside itself, and exits 0
-// only when the output is complete; any failure ends with status 1 and a one-line
-// reason on standard error.
+// command line says, writes its progress to the file TOLVANI_PROGRESS_FILE names (else
+// progress.txt beside itself), and exits 0 only when the output is complete. Any failure
+// ends with status 1 and a one-line reason on standard error; a stop by SIGTERM, SIGINT
+// or SIGHUP leaves the output converted so far in place and ends with 128 + the signal.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -10,22 +14,55 @@
 #include "convert/contract.h"
 #include "encoder.h"
 #include "platform/app_path.h"
+#include "stop.h"
 #include "transcoder.h"
 
+namespace {
+
+std::string ProgressPath() {
+    const char* chosen = std::getenv(convert::kProgressFileVariable);
+    if (chosen != nullptr && *chosen != '\0') return chosen;
+    return platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName);
+}
+
+std::string SignalName(int sig) {
+    switch (sig) {
+        case SIGTERM: return "SIGTERM";
+        case SIGINT: return "SIGINT";
+        case SIGHUP: return "SIGHUP";
+        default: return "signal " + std::to_string(sig);
+    }
+}
+
+void PrintReason(std::string reason) {
+    for (char& c : reason) {
+        if (c == '\n' || c == '\r') c = ' ';  // the reason stays on one line
+    }
+    std::fprintf(stderr, "vv.exe: %s\n", reason.c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    vv::InstallStopHandlers();
     try {
         vv::CaptureLibraryMessages();
         const std::vector<std::string> args(argv + 1, argv + argc);
         const vv::Options options = vv::ParseArguments(args);
-        vv::ProgressWriter progress(platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName));
-        vv::Transcode(options, progress);
+        vv::ProgressWriter progress(ProgressPath());
+        const int stop = vv::Transcode(options, progress);
+        if (stop != 0) {
+            PrintReason("stopped by " + SignalName(stop) + "; the output holds what was converted until then");
+            return 128 + stop;
+        }
         return 0;
     } catch (const std::exception& e) {
-        std::string reason = e.what();
-        for (char& c : reason) {
-            if (c == '\n' || c == '\r') c = ' ';  // the reason stays on one line
+        const int stop = vv::StopSignal();
+        if (stop != 0) {
+            PrintReason("stopped by " + SignalName(stop) + ": " + e.what());
+            return 128 + stop;
         }
-        std::fprintf(stderr, "vv.exe: %s\n", reason.c_str());
+        PrintReason(e.what());
         return 1;
     }
 }

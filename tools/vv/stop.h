@@ -1,0 +1,13 @@
+#pragma once
+// Stopping a conversion early: SIGTERM, SIGINT and SIGHUP only note which signal came;
+// the conversion looks at it between steps, stops reading, finishes what it has and
+// puts a playable output in place.
+namespace vv {
+
+// Installs the handlers (and ignores SIGPIPE, so that a closed pipe is an error, not death).
+void InstallStopHandlers();
+
+// The signal that asked the conversion to stop; 0 while none has.
+int StopSignal();
+
+}  // namespace vv
