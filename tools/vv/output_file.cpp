@@ -69,9 +69,7 @@ OutputFile::~OutputFile() {
     if (!committed_ && !tempName_.empty()) ::unlink(tempName_.c_str());
 }
 
-void OutputFile::Fail(const std::string& why, int err) const {
-    throw VvError(why + ": " + std::strerror(err));
-}
+void OutputFile::Fail(const std::string& why, int err) const { throw VvError(why + ": " + std::strerror(err)); }
 
 int OutputFile::Write(void* opaque, std::uint8_t* buf, int size) {
     auto* self = static_cast<OutputFile*>(opaque);
