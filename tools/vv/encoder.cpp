@@ -17,8 +17,21 @@ namespace vv {
 namespace {
 
 constexpr std::size_t kParts = static_cast<std::size_t>(LibraryPart::kOther) + 1;
+// Each part's last message by the media it was about: video, sound, or none in particular.
+constexpr std::size_t kVideo = 0, kAudio = 1, kNoMedia = 2, kMediaSlots = 3;
+struct Message {
+    std::string text;
+    std::uint64_t order = 0;  // when it came, to tell the latest of a part's slots
+};
 std::mutex gLogMutex;
-std::string gLastMessage[kParts];
+Message gLastMessage[kParts][kMediaSlots];
+std::uint64_t gMessages = 0;
+
+std::size_t SlotOf(AVMediaType media) {
+    if (media == AVMEDIA_TYPE_VIDEO) return kVideo;
+    if (media == AVMEDIA_TYPE_AUDIO) return kAudio;
+    return kNoMedia;
+}
 
 LibraryPart PartOf(void* context) {
     if (context == nullptr) return LibraryPart::kOther;
@@ -39,6 +52,24 @@ LibraryPart PartOf(void* context) {
     }
 }
 
+// The media a logging context works on, where it tells.
+AVMediaType MediaOf(void* context) {
+    if (context == nullptr) return AVMEDIA_TYPE_UNKNOWN;
+    const AVClass* cls = *static_cast<AVClass**>(context);
+    if (cls == nullptr) return AVMEDIA_TYPE_UNKNOWN;
+    if (cls == avcodec_get_class()) return static_cast<const AVCodecContext*>(context)->codec_type;
+    if (cls == avfilter_get_class()) {
+        const auto* filter = static_cast<const AVFilterContext*>(context);
+        if (filter->nb_inputs > 0) return avfilter_pad_get_type(filter->input_pads, 0);
+        if (filter->nb_outputs > 0) return avfilter_pad_get_type(filter->output_pads, 0);
+        return AVMEDIA_TYPE_UNKNOWN;
+    }
+    const AVClassCategory category = cls->get_category != nullptr ? cls->get_category(context) : cls->category;
+    if (category == AV_CLASS_CATEGORY_SWSCALER) return AVMEDIA_TYPE_VIDEO;
+    if (category == AV_CLASS_CATEGORY_SWRESAMPLER) return AVMEDIA_TYPE_AUDIO;
+    return AVMEDIA_TYPE_UNKNOWN;
+}
+
 void LogCallback(void* context, int level, const char* fmt, va_list args) {
     // Warnings too: some refusals (the FLV muxer's "not in the proper order") come as one.
     if (level > AV_LOG_WARNING) return;
@@ -47,8 +78,10 @@ void LogCallback(void* context, int level, const char* fmt, va_list args) {
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     if (text.empty()) return;
+    const std::size_t part = static_cast<std::size_t>(PartOf(context));
+    const std::size_t slot = SlotOf(MediaOf(context));
     std::lock_guard guard(gLogMutex);
-    gLastMessage[static_cast<std::size_t>(PartOf(context))] = text;
+    gLastMessage[part][slot] = {std::move(text), ++gMessages};
 }
 
 class LibavEncoder final : public Encoder {
@@ -161,19 +194,30 @@ std::string ErrorText(int err) {
 
 void CaptureLibraryMessages() { av_log_set_callback(LogCallback); }
 
-void ClearLibraryMessage(LibraryPart part) {
+void ClearLibraryMessage(LibraryPart part, AVMediaType media) {
+    Message(&slots)[kMediaSlots] = gLastMessage[static_cast<std::size_t>(part)];
     std::lock_guard guard(gLogMutex);
-    gLastMessage[static_cast<std::size_t>(part)].clear();
+    const std::size_t slot = SlotOf(media);
+    for (std::size_t i = 0; i < kMediaSlots; ++i) {
+        if (slot == kNoMedia || i == slot || i == kNoMedia) slots[i] = {};
+    }
 }
 
-std::string LastLibraryMessage(LibraryPart part) {
+std::string LastLibraryMessage(LibraryPart part, AVMediaType media) {
+    const Message(&slots)[kMediaSlots] = gLastMessage[static_cast<std::size_t>(part)];
     std::lock_guard guard(gLogMutex);
-    return gLastMessage[static_cast<std::size_t>(part)];
+    const std::size_t slot = SlotOf(media);
+    if (slot != kNoMedia) return !slots[slot].text.empty() ? slots[slot].text : slots[kNoMedia].text;
+    const Message* latest = &slots[0];
+    for (const Message& m : slots) {
+        if (m.order > latest->order) latest = &m;
+    }
+    return latest->text;
 }
 
-std::string LibraryReason(LibraryPart part, int err) {
+std::string LibraryReason(LibraryPart part, int err, AVMediaType media) {
     const std::string text = ErrorText(err);
-    const std::string logged = LastLibraryMessage(part);
+    const std::string logged = LastLibraryMessage(part, media);
     if (logged.empty()) return text;
     if (logged.find(text) != std::string::npos) return logged;
     return logged + " (" + text + ")";
@@ -185,9 +229,10 @@ CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
     if (!ctx) throw VvError("out of memory");
     configure(ctx.get());
     const LibraryPart part = av_codec_is_encoder(codec) ? LibraryPart::kEncoder : LibraryPart::kDecoder;
-    ClearLibraryMessage(part);
+    ClearLibraryMessage(part, codec->type);
     const int ret = avcodec_open2(ctx.get(), codec, options);
-    if (ret < 0) throw VvError("cannot open " + what + " " + codec->name + ": " + LibraryReason(part, ret));
+    if (ret < 0)
+        throw VvError("cannot open " + what + " " + codec->name + ": " + LibraryReason(part, ret, codec->type));
     return ctx;
 }
 

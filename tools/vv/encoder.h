@@ -46,14 +46,17 @@ std::string ErrorText(int err);
 // Which part of the library logged a message.
 enum class LibraryPart { kInput, kDecoder, kFilter, kEncoder, kOutput, kOther };
 
-// Keeps the last error message each part of FFmpeg logs (nothing is printed).
+// Keeps the last error message each part of FFmpeg logs (nothing is printed). Decoders,
+// encoders and filters run for video and sound at the same time: their messages are kept
+// apart by the media they work on, so that one stream's reason is not the other's.
 void CaptureLibraryMessages();
 // Forgets the part's last message, before a call whose failure is to be explained.
-void ClearLibraryMessage(LibraryPart part);
-// The part's last error message; empty when it logged none since it was cleared.
-std::string LastLibraryMessage(LibraryPart part);
+void ClearLibraryMessage(LibraryPart part, AVMediaType media = AVMEDIA_TYPE_UNKNOWN);
+// The part's last error message; empty when it logged none since it was cleared. With a
+// media, a message about that media (or, failing that, about none in particular).
+std::string LastLibraryMessage(LibraryPart part, AVMediaType media = AVMEDIA_TYPE_UNKNOWN);
 // The reason for a failed call: the message the part logged, with FFmpeg's text for the
 // error number (kept whole, e.g. "No space left on device").
-std::string LibraryReason(LibraryPart part, int err);
+std::string LibraryReason(LibraryPart part, int err, AVMediaType media = AVMEDIA_TYPE_UNKNOWN);
 
 }  // namespace vv
