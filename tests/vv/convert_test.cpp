@@ -1,4 +1,5 @@
 // vv.exe converting generated clips, checked with ffprobe.
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include "damage.h"
+#include "transcoder.h"
 
 #include "../helpers/format_defaults.h"
 #include "convert/contract.h"
@@ -125,6 +127,11 @@ Contents Examine(const std::string& path) {
         Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "' 2>/dev/null").c_str());
     c.decodes = ShellStatus("ffmpeg -nostdin -v error -xerror -i '" + path + "' -f null - >/dev/null 2>&1") == 0;
     return c;
+}
+
+// Every packet of every stream, hashed with its timestamps and flags, in order per stream.
+std::string PacketHashes(const std::string& path) {
+    return Shell("ffmpeg -nostdin -v error -i '" + path + "' -map 0 -c copy -f framemd5 - 2>/dev/null");
 }
 
 // The ffmpeg command line's spelling of the window's option strings.
@@ -294,6 +301,42 @@ TEST_F(ConvertTest, EveryProfileGivesTheFormatItNames) {
         EXPECT_EQ(probe["audio"]["sample_rate"], std::to_string(c.sampleRate));
         EXPECT_EQ(probe["audio"]["channels"], std::to_string(c.channels));
         EXPECT_NEAR(std::atof(probe["format"]["duration"].c_str()), 2.0, 0.25);
+    }
+}
+
+TEST_F(ConvertTest, StagesOnOneThreadOrEachOnItsOwnGiveIdenticalPackets) {
+    // The five formats' defaults on the clip; a timestamp jump; and a sound stream that
+    // never yields a packet, which the writing stage starts unseen after 10 s without it.
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 "
+        "-c:v flv -c:a libmp3lame -shortest '" +
+        In("jump source.flv") + "'");
+    vvtest::WriteFile(In("jump.flv"), vvtest::FlvTimestampJump(vvtest::ReadFile(In("jump source.flv")), 10, 4000));
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=12 -f lavfi -i anullsrc=r=44100 "
+        "-map 0:v -map 1:a -af atrim=end_sample=0 -c:v mpeg4 -c:a mp2 -t 12 '" +
+        In("silent sound.avi") + "'");
+    struct Input {
+        std::string in;
+        const Case& profile;
+    };
+    std::vector<Input> inputs;
+    for (int i = 0; i < 5; ++i) inputs.push_back({In("clip.avi"), kCases[i]});
+    inputs.push_back({In("jump.flv"), kCases[2]});
+    inputs.push_back({In("silent sound.avi"), kCases[3]});
+    for (const Input& input : inputs) {
+        SCOPED_TRACE(input.in + " as " + input.profile.name);
+        const std::string one = In("one thread." + std::string(input.profile.ext)),
+                          each = In("each stage." + std::string(input.profile.ext));
+        ::setenv(vv::kOneThreadVariable, "1", 1);
+        const VvRun oneRun = RunProfile(input.in, input.profile.slots, one);
+        ::unsetenv(vv::kOneThreadVariable);
+        const VvRun eachRun = RunProfile(input.in, input.profile.slots, each);
+        ASSERT_TRUE(oneRun.ok) << oneRun.output;
+        ASSERT_TRUE(eachRun.ok) << eachRun.output;
+        const std::string packets = PacketHashes(one);
+        EXPECT_GT(std::count(packets.begin(), packets.end(), '\n'), 20) << packets;
+        EXPECT_EQ(PacketHashes(each), packets);
     }
 }
 
@@ -474,11 +517,23 @@ TEST_F(ConvertTest, AFailingRunLeavesWhatStandsAtTheOutputPath) {
     EXPECT_EQ(Probe(In("link.mp4"))["video"]["codec_name"], "mpeg4");
     EXPECT_EQ(vvtest::ReadFile(In("target.mp4")), standing);
 
-    // Killed outright in the middle: the file standing there is still the old one.
+    // The disk refuses more part way (here: the file size limit), while every stage is
+    // busy: one reason line, and the file standing there is still the old one.
     Shell(
         "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=20 -f lavfi -i sine=duration=20 "
         "-c:v mpeg4 -c:a libmp3lame -shortest '" +
         In("twenty.avi") + "'");
+    auto limited =
+        platform::SplitCommandLine(convert::ComposeCommand(In("twenty.avi"), kCases[2].slots, In("kept.mp4")).command);
+    limited.erase(limited.begin());
+    std::string command = "trap '' XFSZ; exec prlimit --fsize=200000 '" VV_EXE "'";
+    for (const std::string& a : limited) command += " '" + a + "'";
+    const std::string full = Shell("bash -c \"" + command + "\" 2>&1");
+    EXPECT_EQ(full.rfind("vv.exe: cannot write ", 0), 0u) << full;
+    EXPECT_EQ(full.find('\n'), full.size() - 1) << "one line: " << full;
+    EXPECT_EQ(vvtest::ReadFile(In("kept.mp4")), standing);
+
+    // Killed outright in the middle: the file standing there is still the old one.
     auto args =
         platform::SplitCommandLine(convert::ComposeCommand(In("twenty.avi"), kCases[7].slots, In("kept.mp4")).command);
     platform::StartedProcess p = platform::StartHidden(VV_EXE, args);

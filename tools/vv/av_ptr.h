@@ -33,6 +33,9 @@ struct IoContextFree {
 struct CodecContextFree {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
+struct ParametersFree {
+    void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
+};
 struct FrameFree {
     void operator()(AVFrame* f) const { av_frame_free(&f); }
 };
@@ -49,6 +52,7 @@ struct FilterInOutFree {
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatCloser>;
 using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatCloser>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using ParametersPtr = std::unique_ptr<AVCodecParameters, ParametersFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFree>;

@@ -50,7 +50,10 @@ int main(int argc, char** argv) {
         const std::vector<std::string> args(argv + 1, argv + argc);
         const vv::Options options = vv::ParseArguments(args);
         vv::ProgressWriter progress(ProgressPath());
-        const int stop = vv::Transcode(options, progress);
+        const char* oneThread = std::getenv(vv::kOneThreadVariable);
+        const bool sequential = oneThread != nullptr && std::strcmp(oneThread, "1") == 0;
+        const int stop =
+            vv::Transcode(options, progress, sequential ? vv::StageThreads::kOne : vv::StageThreads::kEach);
         if (stop != 0) {
             PrintReason("stopped by " + SignalName(stop) + "; the output holds what was converted until then");
             return 128 + stop;

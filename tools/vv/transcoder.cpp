@@ -1,10 +1,12 @@
 #include "transcoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <mutex>
 #include <sys/stat.h>
 
 #include "audio_settings.h"
@@ -12,6 +14,7 @@
 #include "convert/run_naming.h"
 #include "encoder.h"
 #include "output_file.h"
+#include "pipeline.h"
 #include "stop.h"
 #include "timeline.h"
 
@@ -32,6 +35,13 @@ constexpr std::int64_t kHeaderWaitUs = 10'000'000;
 constexpr std::size_t kHeaderWaitBytes = std::size_t{32} << 20;
 // Decoding errors in a row after which the rest of a packet is given up.
 constexpr int kErrorsInARow = 64;
+// The queues between stages running side by side: deep enough for the input's
+// interleaving (a second or so of one stream before the other's next packet) and the
+// encoders' bursts, shallow enough that memory stays flat and a stop ends quickly.
+constexpr std::size_t kVideoPackets = 64, kAudioPackets = 256, kOutputPackets = 128;
+constexpr std::size_t kPacketBytes = std::size_t{16} << 20;  // per packet queue
+constexpr std::size_t kFrames = 8;                           // pictures between decoder, filters and encoder
+constexpr std::size_t kAnyBytes = SIZE_MAX;
 
 std::string RatioText(AVRational r) { return std::to_string(r.num) + "/" + std::to_string(r.den); }
 
@@ -41,8 +51,6 @@ bool IsWriteError(int err) {
     }
     return false;
 }
-
-int InterruptOnStop(void*) { return StopSignal() != 0 ? 1 : 0; }
 
 // The channel layout as the filters name it; an unordered one becomes the usual layout
 // for its channel count.
@@ -112,7 +120,25 @@ Shape ShapeOfDecoder(AVMediaType type, const AVCodecContext* c) {
     return s;
 }
 
-// One converted stream: decoder, filter graph, encoder and output stream.
+struct StreamContext;
+
+// A decoded frame on its way to the filters, with the time its picture or sound ends
+// (input time base).
+struct DecodedFrame {
+    FramePtr frame;
+    std::int64_t end = 0;
+};
+
+// An encoded packet on its way to the output.
+struct EncodedPacket {
+    StreamContext* stream = nullptr;
+    PacketPtr packet;
+};
+
+// One converted stream: decoder, filter graph, encoder and output stream, and the inlets
+// of its stages. Each stage's fields are touched by that stage alone; what a stream's
+// start sets up is guarded by the transcoder's setup lock (the output may start a stream
+// still waiting for its first frame, see Transcoder::Mux).
 struct StreamContext {
     enum class State { kWaiting, kRunning, kDropped };
 
@@ -120,38 +146,61 @@ struct StreamContext {
     AVStream* in = nullptr;
     int lane = -1;  // in the timelines
     CodecContextPtr decoder;
-    State state = State::kWaiting;  // waiting: no frame yet, so no filters and encoder
+    AVRational frameRate{0, 1};  // the input's, for frames without a duration
 
+    // Changed under the setup lock; read without it where a late view does no harm (the
+    // packets of a stream just left out are still decoded).
+    std::atomic<State> state{State::kWaiting};  // waiting: no frame yet, so no filters and encoder
+    Shape declared;                             // what the decoder declares (setup lock)
+
+    // Set up when the stream starts, then owned by the filter and encoder stages.
     FilterGraphPtr graph;
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;
     Shape graphShape;   // what the graph's source takes
     std::string chain;  // the filters after the source
     std::unique_ptr<Encoder> encoder;
-    AVStream* out = nullptr;
+    ParametersPtr parameters;   // the encoder's, for the output's header
+    AVRational timeBase{1, 1};  // the encoder's, of its packets
+    AVRational sar{1, 1};       // of the encoded pictures
 
-    AVRational frameRate{0, 1};                 // the input's, for frames without a duration
-    std::int64_t nextPts = AV_NOPTS_VALUE;      // where the next decoded frame is expected (input time base)
-    std::int64_t endPts = AV_NOPTS_VALUE;       // end of the frames given to the filters
-    std::int64_t lastPicture = AV_NOPTS_VALUE;  // the last picture encoded (encoder time base)
-    std::int64_t nextSound = AV_NOPTS_VALUE;    // where the next sound frame goes (encoder time base)
-    std::int64_t lastMuxDts = AV_NOPTS_VALUE;
-    std::int64_t frames = 0;  // frames encoded
+    // The stages' inlets: packets to decode, frames to filter, frames to encode.
+    std::unique_ptr<Inlet<PacketPtr>> packets;
+    std::unique_ptr<Inlet<DecodedFrame>> decoded;
+    std::unique_ptr<Inlet<FramePtr>> filtered;
+
+    // The decoder stage.
+    std::int64_t nextPts = AV_NOPTS_VALUE;  // where the next decoded frame is expected (input time base)
     std::int64_t decodeErrors = 0;
     std::string decodeError;  // the last decoder error
+    // The filter stage.
+    bool looked = false;                   // it has taken over the stream (or found it left out)
+    std::int64_t endPts = AV_NOPTS_VALUE;  // end of the frames given to the filters
+    std::string setupError;                // why the filters could not take the frames
+    // The encoder stage.
+    std::int64_t lastPicture = AV_NOPTS_VALUE;  // the last picture encoded (encoder time base)
+    std::int64_t nextSound = AV_NOPTS_VALUE;    // where the next sound frame goes (encoder time base)
+    std::int64_t frames = 0;                    // frames encoded
+    // The output stage.
+    AVStream* out = nullptr;
+    std::int64_t lastMuxDts = AV_NOPTS_VALUE;
 };
 
 class Transcoder {
 public:
-    Transcoder(const Options& options, ProgressWriter& progress) : opt_(options), progress_(progress) {}
+    Transcoder(const Options& options, ProgressWriter& progress, StageThreads threads)
+        : opt_(options), progress_(progress), threads_(threads) {}
 
     int Run() {
         OpenInput();
         SelectStreams();
         CreateOutput();
-        ReadInput();
-        FinishStreams();
-        WriteTrailer();
+        Connect();
+        if (threads_ == StageThreads::kEach) {
+            RunSideBySide();
+        } else {
+            ReadInput();  // each packet goes through every stage before the next is read
+        }
         file_->Commit();
         const int stop = StopSignal();
         if (stop == 0) progress_.Finish();
@@ -160,10 +209,16 @@ public:
 
 private:
     // ---- input ----
+    // Reading gives up at once on a stop, or when another stage has failed.
+    static int Interrupt(void* self) {
+        return StopSignal() != 0 || static_cast<const Transcoder*>(self)->workers_.Aborted() ? 1 : 0;
+    }
+
     void OpenInput() {
         AVFormatContext* raw = avformat_alloc_context();
         if (raw == nullptr) throw VvError("out of memory");
-        raw->interrupt_callback.callback = InterruptOnStop;
+        raw->interrupt_callback.callback = Interrupt;
+        raw->interrupt_callback.opaque = this;
         ClearLibraryMessage(LibraryPart::kInput);
         // Always a file name, never a protocol ("a:b.avi" is a file in the current folder).
         const int ret = avformat_open_input(&raw, ("file:" + opt_.input).c_str(), nullptr, nullptr);
@@ -173,7 +228,8 @@ private:
         if (avformat_find_stream_info(input_.get(), nullptr) < 0 && input_->nb_streams == 0) {
             throw VvError("cannot read the streams of " + opt_.input);
         }
-        timelines_.SetStart(input_->start_time);
+        inputStart_ = input_->start_time;
+        timelines_.SetStart(inputStart_);
     }
 
     void SelectStreams() {
@@ -196,11 +252,11 @@ private:
             reason = std::string("no decoder for ") + avcodec_get_name(in->codecpar->codec_id);
             return;
         }
-        StreamContext s;
-        s.type = in->codecpar->codec_type;
-        s.in = in;
+        auto s = std::make_unique<StreamContext>();
+        s->type = in->codecpar->codec_type;
+        s->in = in;
         try {
-            s.decoder = OpenCodecContext(
+            s->decoder = OpenCodecContext(
                 codec, "decoder",
                 [in](AVCodecContext* c) {
                     avcodec_parameters_to_context(c, in->codecpar);
@@ -212,9 +268,10 @@ private:
             reason = e.what();  // damaged parameters: the other stream may still be converted
             return;
         }
-        if (s.type == AVMEDIA_TYPE_VIDEO) s.frameRate = av_guess_frame_rate(input_.get(), in, nullptr);
-        s.lane = timelines_.AddStream(in->time_base, s.frameRate);
-        streamOf_[static_cast<std::size_t>(in->index)] = static_cast<int>(streams_.size());
+        if (s->type == AVMEDIA_TYPE_VIDEO) s->frameRate = av_guess_frame_rate(input_.get(), in, nullptr);
+        s->declared = ShapeOfDecoder(s->type, s->decoder.get());
+        s->lane = timelines_.AddStream(in->time_base, s->frameRate);
+        streamOf_[static_cast<std::size_t>(in->index)] = s.get();
         streams_.push_back(std::move(s));
     }
 
@@ -236,7 +293,7 @@ private:
         output_->flags |= AVFMT_FLAG_CUSTOM_IO;
     }
 
-    // ---- encoders and filters, on a stream's first frame ----
+    // ---- encoders and filters, when a stream starts (under the setup lock) ----
     const AVCodec* FindEncoder(const std::string& name, AVCodecID fallback, AVMediaType type) {
         const AVCodec* codec =
             name.empty() ? avcodec_find_encoder(fallback) : avcodec_find_encoder_by_name(name.c_str());
@@ -261,6 +318,12 @@ private:
         } else {
             OpenAudioEncoder(s, shape);
         }
+        // What the output's header says of the stream, taken now: the encoder is busy on
+        // its own thread by the time the header is written.
+        s.parameters.reset(avcodec_parameters_alloc());
+        if (!s.parameters) throw VvError("out of memory");
+        s.encoder->FillParameters(s.parameters.get());
+        s.timeBase = s.encoder->TimeBase();
         if (!BuildGraph(s, shape)) {
             s.state = StreamContext::State::kDropped;
             s.encoder.reset();
@@ -316,7 +379,7 @@ private:
         if (const AVDictionaryEntry* unused = av_dict_get(preset.dict, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
             throw VvError(std::string("the preset option ") + unused->key + " is unknown to " + codec->name);
         }
-        videoSar_ = sar;
+        s.sar = sar;
         s.encoder = MakeLibavEncoder(std::move(ctx));
     }
 
@@ -402,7 +465,7 @@ private:
         graph->nb_threads = 0;
         AVFilterContext* source = nullptr;
         AVFilterContext* sink = nullptr;
-        ClearLibraryMessage(LibraryPart::kFilter);
+        ClearLibraryMessage(LibraryPart::kFilter, s.type);
         int ret = avfilter_graph_create_filter(&source, avfilter_get_by_name(sourceName), "in", args.c_str(), nullptr,
                                                graph.get());
         if (ret >= 0)
@@ -423,7 +486,7 @@ private:
         }
         if (ret >= 0) ret = avfilter_graph_config(graph.get(), nullptr);
         if (ret < 0) {
-            s.decodeError = "cannot set up the filters: " + LibraryReason(LibraryPart::kFilter, ret);
+            s.setupError = "cannot set up the filters: " + LibraryReason(LibraryPart::kFilter, ret, s.type);
             return false;
         }
         if (s.encoder->FrameSize() > 0)
@@ -434,27 +497,53 @@ private:
         return true;
     }
 
-    // Streams still without a frame start from what the input declares, or are left out.
-    void StartWaitingStreams() {
-        for (StreamContext& s : streams_) {
-            if (s.state != StreamContext::State::kWaiting) continue;
-            const Shape shape = ShapeOfDecoder(s.type, s.decoder.get());
-            s.state = StreamContext::State::kDropped;
-            if (!shape.Usable(s.type)) continue;
-            try {
-                StartStream(s, shape);
-            } catch (const VvError&) {
-                s.state = StreamContext::State::kDropped;
-                s.encoder.reset();
-            }
+    // ---- the stages: read, decode, filter, encode, write ----
+    // Joins the stages with direct calls; RunSideBySide puts queues between them.
+    void Connect() {
+        toOutput_ =
+            std::make_unique<Inlet<EncodedPacket>>([this](EncodedPacket p) { Mux(*p.stream, std::move(p.packet)); },
+                                                   [this] { FinishOutput(); }, static_cast<int>(streams_.size()));
+        for (const auto& stream : streams_) {
+            StreamContext& s = *stream;
+            s.packets = std::make_unique<Inlet<PacketPtr>>([this, &s](PacketPtr p) { Decode(s, p.get()); },
+                                                           [this, &s] { FinishDecoder(s); });
+            s.decoded = std::make_unique<Inlet<DecodedFrame>>([this, &s](DecodedFrame f) { Filter(s, std::move(f)); },
+                                                              [this, &s] { FinishFilter(s); });
+            s.filtered = std::make_unique<Inlet<FramePtr>>([this, &s](FramePtr f) { Encode(s, std::move(f)); },
+                                                           [this, &s] { FinishEncoder(s); });
         }
     }
 
-    // ---- the stages: read, decode, filter, encode, mux ----
+    // Every stage on a thread of its own: reading; the video's decoder, filters and
+    // encoder; the sound's whole path (decoding, resampling and encoding sound is light
+    // work); writing. The codecs add their own threads where they have them.
+    void RunSideBySide() {
+        std::vector<std::function<void()>> bodies;
+        const auto queue = [&](auto& inlet, std::size_t items, std::size_t bytes) {
+            workers_.Watch(inlet.Queue(items, bytes));
+            bodies.emplace_back([&inlet] { inlet.Drain(); });
+        };
+        queue(*toOutput_, kOutputPackets, kPacketBytes);
+        for (const auto& stream : streams_) {
+            StreamContext& s = *stream;
+            if (s.type == AVMEDIA_TYPE_VIDEO) {
+                queue(*s.packets, kVideoPackets, kPacketBytes);
+                queue(*s.decoded, kFrames, kAnyBytes);
+                queue(*s.filtered, kFrames, kAnyBytes);
+            } else {
+                queue(*s.packets, kAudioPackets, kPacketBytes);
+            }
+        }
+        bodies.emplace_back([this] { ReadInput(); });
+        for (auto& body : bodies) workers_.Start(std::move(body));
+        workers_.Join();
+    }
+
+    // Reading: packets in the input's order, their timestamps kept on one course.
     void ReadInput() {
         PacketPtr packet = MakePacket();
         Timelines::Ready ready;
-        while (StopSignal() == 0) {
+        while (StopSignal() == 0 && !workers_.Aborted()) {
             ClearLibraryMessage(LibraryPart::kInput);
             const int ret = av_read_frame(input_.get(), packet.get());
             if (ret == AVERROR(EAGAIN)) continue;
@@ -467,37 +556,43 @@ private:
             // The end, or damage the reader cannot get past: what was read is converted,
             // as the ffmpeg tool does.
             if (ret < 0) break;
-            const std::size_t index = static_cast<std::size_t>(packet->stream_index);
-            const auto it = streamOf_.find(index);
-            if (it == streamOf_.end() ||
-                streams_[static_cast<std::size_t>(it->second)].state == StreamContext::State::kDropped) {
+            const auto it = streamOf_.find(static_cast<std::size_t>(packet->stream_index));
+            if (it == streamOf_.end() || it->second->state == StreamContext::State::kDropped) {
                 av_packet_unref(packet.get());
                 continue;
             }
-            StreamContext& s = streams_[static_cast<std::size_t>(it->second)];
             PacketPtr taken = MakePacket();
+            if (!taken) throw VvError("out of memory");
             av_packet_move_ref(taken.get(), packet.get());
-            timelines_.Push(s.lane, std::move(taken), ready);
-            DecodeReady(ready);
+            timelines_.Push(it->second->lane, std::move(taken), ready);
+            PassOn(ready);
             ReportProgress();
         }
         timelines_.Flush(ready);
-        DecodeReady(ready);
+        PassOn(ready);
+        for (const auto& s : streams_) s->packets->End();
     }
 
-    void DecodeReady(Timelines::Ready& ready) {
+    void PassOn(Timelines::Ready& ready) {
         for (auto& [lane, packet] : ready) {
-            for (StreamContext& s : streams_) {
-                if (s.lane == lane) Decode(s, packet.get());
+            for (const auto& s : streams_) {
+                if (s->lane != lane) continue;
+                const auto bytes = static_cast<std::size_t>(packet->size);
+                s->packets->Put(std::move(packet), bytes);
+                break;
             }
         }
         ready.clear();
     }
 
-    // A packet the decoder refuses is skipped, whatever the reason: what it did decode counts.
+    // Decoding. A packet the decoder refuses is skipped, whatever the reason: what it did
+    // decode counts.
     void Decode(StreamContext& s, const AVPacket* packet) {
         if (s.state == StreamContext::State::kDropped) return;
-        ClearLibraryMessage(LibraryPart::kDecoder);
+        // After a stop, packets still on their way are not decoded: the output ends about
+        // where the reading stopped.
+        if (packet != nullptr && StopSignal() != 0) return;
+        ClearLibraryMessage(LibraryPart::kDecoder, s.type);
         int ret = avcodec_send_packet(s.decoder.get(), packet);
         if (ret == AVERROR(EAGAIN)) {
             ReceiveFrames(s);
@@ -505,17 +600,29 @@ private:
         }
         if (ret < 0 && ret != AVERROR_EOF) NoteDecodeError(s, ret);
         ReceiveFrames(s);
+        if (s.state == StreamContext::State::kWaiting) {
+            // What the decoder has learnt of the stream, should the output start it unseen.
+            std::lock_guard lock(setupMutex_);
+            s.declared = ShapeOfDecoder(s.type, s.decoder.get());
+        }
+    }
+
+    void FinishDecoder(StreamContext& s) {
+        Decode(s, nullptr);
+        s.decoded->End();
     }
 
     void NoteDecodeError(StreamContext& s, int err) {
         ++s.decodeErrors;
-        s.decodeError = LibraryReason(LibraryPart::kDecoder, err);
+        s.decodeError = LibraryReason(LibraryPart::kDecoder, err, s.type);
     }
 
     void ReceiveFrames(StreamContext& s) {
-        FramePtr frame = MakeFrame();
+        FramePtr frame;
         int errors = 0;
         for (;;) {
+            if (!frame) frame = MakeFrame();
+            if (!frame) throw VvError("out of memory");
             const int ret = avcodec_receive_frame(s.decoder.get(), frame.get());
             if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
             if (ret < 0) {
@@ -524,8 +631,7 @@ private:
                 continue;
             }
             errors = 0;
-            OnFrame(s, frame.get());
-            av_frame_unref(frame.get());
+            OnFrame(s, std::move(frame));
         }
     }
 
@@ -542,50 +648,76 @@ private:
         return std::max<std::int64_t>(av_rescale_q(us, kMicro, s.in->time_base), 1);
     }
 
-    void OnFrame(StreamContext& s, AVFrame* frame) {
+    void OnFrame(StreamContext& s, FramePtr frame) {
         // Timestamps start at the input's start, as the ffmpeg tool makes them; a frame
         // without one follows the one before.
         std::int64_t pts = frame->best_effort_timestamp;
         if (pts != AV_NOPTS_VALUE) {
-            if (input_->start_time != AV_NOPTS_VALUE)
-                pts -= av_rescale_q(input_->start_time, AV_TIME_BASE_Q, s.in->time_base);
+            if (inputStart_ != AV_NOPTS_VALUE) pts -= av_rescale_q(inputStart_, AV_TIME_BASE_Q, s.in->time_base);
         } else {
             pts = s.nextPts != AV_NOPTS_VALUE ? s.nextPts : 0;
         }
         frame->pts = pts;
-        const std::int64_t end = pts + FrameDuration(s, frame);
+        const std::int64_t end = pts + FrameDuration(s, frame.get());
         s.nextPts = end;
-        s.endPts = s.endPts == AV_NOPTS_VALUE ? end : std::max(s.endPts, end);
+        s.decoded->Put({std::move(frame), end});
+    }
 
+    // Filtering: frame rate, size and pixel format, or sample rate, channels and format.
+    // On its first frame the stage takes the stream over: a stream still waiting starts
+    // from that frame's shape, unless the output started it already from the declared
+    // one. From then on the filters and the encoder belong to the filter and encoder
+    // stages. False when the stream is not (or no longer) converted.
+    bool TakeOver(StreamContext& s, const Shape* shape) {
+        if (s.looked) return s.state == StreamContext::State::kRunning;
+        std::lock_guard lock(setupMutex_);
+        if (shape != nullptr && s.state == StreamContext::State::kWaiting) StartStream(s, *shape);
+        s.looked = true;
+        return s.state == StreamContext::State::kRunning;
+    }
+
+    void Filter(StreamContext& s, DecodedFrame decoded) {
+        AVFrame* frame = decoded.frame.get();
+        s.endPts = s.endPts == AV_NOPTS_VALUE ? decoded.end : std::max(s.endPts, decoded.end);
         const Shape shape = ShapeOfFrame(s.type, frame);
-        if (s.state == StreamContext::State::kWaiting) StartStream(s, shape);
-        if (s.state != StreamContext::State::kRunning) return;
+        if (!TakeOver(s, &shape)) return;
         if (!(shape == s.graphShape)) {
             // The frames changed size or layout: what the old filters hold goes first.
             if (s.graph) DrainFilter(s);
             if (!BuildGraph(s, shape)) return;
         }
         if (!s.graph) return;
-        if (av_buffersrc_add_frame_flags(s.source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
+        if (av_buffersrc_add_frame_flags(s.source, frame, 0) < 0) return;
         DrainFilter(s);
     }
 
     void DrainFilter(StreamContext& s) {
-        FramePtr filtered = MakeFrame();
         for (;;) {
-            const int ret = av_buffersink_get_frame(s.sink, filtered.get());
-            if (ret < 0) return;  // EAGAIN, the end, or a frame the filters could not make
-            Encode(s, filtered.get());
-            av_frame_unref(filtered.get());
+            FramePtr filtered = MakeFrame();
+            if (!filtered) throw VvError("out of memory");
+            // EAGAIN, the end, or a frame the filters could not make.
+            if (av_buffersink_get_frame(s.sink, filtered.get()) < 0) return;
+            s.filtered->Put(std::move(filtered));
         }
     }
 
-    void Encode(StreamContext& s, AVFrame* frame) {
+    void FinishFilter(StreamContext& s) {
+        if (TakeOver(s, nullptr) && s.graph) {
+            // The filters end where the last frame ends, so that it is not lost.
+            av_buffersrc_close(s.source, s.endPts != AV_NOPTS_VALUE ? s.endPts : 0, AV_BUFFERSRC_FLAG_PUSH);
+            DrainFilter(s);
+        }
+        s.filtered->End();
+    }
+
+    // Encoding.
+    void Encode(StreamContext& s, FramePtr filtered) {
+        AVFrame* frame = filtered.get();
         if (s.type == AVMEDIA_TYPE_VIDEO) {
             // Each moment of the output gets one picture.
             if (frame->pts != AV_NOPTS_VALUE && s.lastPicture != AV_NOPTS_VALUE && frame->pts <= s.lastPicture) return;
             s.lastPicture = frame->pts;
-            frame->sample_aspect_ratio = videoSar_;
+            frame->sample_aspect_ratio = s.sar;
             frame->pict_type = AV_PICTURE_TYPE_NONE;
         } else {
             // Sound follows on without overlaps.
@@ -599,35 +731,86 @@ private:
         TakePackets(s);
     }
 
+    void FinishEncoder(StreamContext& s) {
+        Encoder* encoder = nullptr;
+        {
+            std::lock_guard lock(setupMutex_);
+            if (s.state == StreamContext::State::kRunning) encoder = s.encoder.get();
+        }
+        if (encoder != nullptr) {
+            encoder->Send(nullptr);
+            TakePackets(s);
+        }
+        toOutput_->End();
+    }
+
     void TakePackets(StreamContext& s) {
-        PacketPtr packet = MakePacket();
-        while (s.encoder->Receive(packet.get())) {
-            Mux(s, packet.get());
-            av_packet_unref(packet.get());
+        for (;;) {
+            PacketPtr packet = MakePacket();
+            if (!packet) throw VvError("out of memory");
+            if (!s.encoder->Receive(packet.get())) return;
+            const auto bytes = static_cast<std::size_t>(packet->size);
+            toOutput_->Put({&s, std::move(packet)}, bytes);
         }
     }
 
-    void Mux(StreamContext& s, AVPacket* packet) {
+    // Writing. Packets come from the streams' encoders in any order between streams; the
+    // muxer interleaves them by time.
+    void Mux(StreamContext& s, PacketPtr packet) {
         if (headerWritten_) {
-            WritePacket(s, packet);
+            WritePacket(s, packet.get());
             return;
         }
         // The header waits for every stream's first frame, within bounds.
         const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
         if (ts != AV_NOPTS_VALUE) {
-            const std::int64_t at = av_rescale_q(ts, s.encoder->TimeBase(), kMicro);
+            const std::int64_t at = av_rescale_q(ts, s.timeBase, kMicro);
             queuedFrom_ = std::min(queuedFrom_, at);
             queuedTo_ = std::max(queuedTo_, at);
         }
         queuedBytes_ += static_cast<std::size_t>(packet->size);
-        queued_.emplace_back(&s, PacketPtr(av_packet_clone(packet)));
-        if (!queued_.back().second) throw VvError("out of memory");
-        const bool allStarted = std::none_of(streams_.begin(), streams_.end(), [](const StreamContext& c) {
-            return c.state == StreamContext::State::kWaiting;
-        });
-        if (allStarted || queuedBytes_ > kHeaderWaitBytes || queuedTo_ - queuedFrom_ > kHeaderWaitUs) {
+        queued_.push_back({&s, std::move(packet)});
+        {
+            std::lock_guard lock(setupMutex_);
+            const bool allStarted = std::none_of(streams_.begin(), streams_.end(), [](const auto& c) {
+                return c->state == StreamContext::State::kWaiting;
+            });
+            if (!allStarted && queuedBytes_ <= kHeaderWaitBytes && queuedTo_ - queuedFrom_ <= kHeaderWaitUs) return;
             StartWaitingStreams();
-            WriteHeader();
+            AddOutputStreams();
+        }
+        WriteHeader();
+    }
+
+    // Streams still without a frame start from what the input declares, or are left out
+    // (under the setup lock).
+    void StartWaitingStreams() {
+        for (const auto& stream : streams_) {
+            StreamContext& s = *stream;
+            if (s.state != StreamContext::State::kWaiting) continue;
+            const Shape shape = s.declared;
+            s.state = StreamContext::State::kDropped;
+            if (!shape.Usable(s.type)) continue;
+            try {
+                StartStream(s, shape);
+            } catch (const VvError&) {
+                s.state = StreamContext::State::kDropped;
+                s.encoder.reset();
+            }
+        }
+    }
+
+    // The output's streams: one for each stream converted (under the setup lock).
+    void AddOutputStreams() {
+        for (const auto& stream : streams_) {
+            StreamContext& s = *stream;
+            if (s.state != StreamContext::State::kRunning) continue;
+            s.out = avformat_new_stream(output_.get(), nullptr);
+            if (s.out == nullptr || avcodec_parameters_copy(s.out->codecpar, s.parameters.get()) < 0) {
+                throw VvError("out of memory");
+            }
+            s.out->time_base = s.timeBase;
+            if (s.type == AVMEDIA_TYPE_VIDEO) s.out->sample_aspect_ratio = s.sar;
         }
     }
 
@@ -638,19 +821,11 @@ private:
     }
 
     void WriteHeader() {
-        for (StreamContext& s : streams_) {
-            if (s.state != StreamContext::State::kRunning) continue;
-            s.out = avformat_new_stream(output_.get(), nullptr);
-            if (s.out == nullptr) throw VvError("out of memory");
-            s.encoder->FillParameters(s.out->codecpar);
-            s.out->time_base = s.encoder->TimeBase();
-            if (s.type == AVMEDIA_TYPE_VIDEO) s.out->sample_aspect_ratio = videoSar_;
-        }
         ClearLibraryMessage(LibraryPart::kOutput);
         const int ret = avformat_write_header(output_.get(), nullptr);
         if (ret < 0) OutputFailure(ret);
         headerWritten_ = true;
-        for (auto& [stream, packet] : queued_) WritePacket(*stream, packet.get());
+        for (EncodedPacket& p : queued_) WritePacket(*p.stream, p.packet.get());
         queued_.clear();
         queuedBytes_ = 0;
     }
@@ -658,7 +833,7 @@ private:
     void WritePacket(StreamContext& s, AVPacket* packet) {
         if (s.out == nullptr) return;  // a stream left out of the output
         packet->stream_index = s.out->index;
-        av_packet_rescale_ts(packet, s.encoder->TimeBase(), s.out->time_base);
+        av_packet_rescale_ts(packet, s.timeBase, s.out->time_base);
         // Decoding times only rise, whatever the input did.
         if (packet->dts != AV_NOPTS_VALUE && s.lastMuxDts != AV_NOPTS_VALUE) {
             const std::int64_t least = s.lastMuxDts + ((output_->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
@@ -676,36 +851,30 @@ private:
         if (ret < 0) OutputFailure(ret);
     }
 
-    // The input has ended (or a stop came): everything still inside goes out.
-    void FinishStreams() {
-        for (StreamContext& s : streams_) Decode(s, nullptr);
-        for (StreamContext& s : streams_) {
-            if (s.state != StreamContext::State::kRunning) continue;
-            if (s.graph) {
-                // The filters end where the last frame ends, so that it is not lost.
-                av_buffersrc_close(s.source, s.endPts != AV_NOPTS_VALUE ? s.endPts : 0, AV_BUFFERSRC_FLAG_PUSH);
-                DrainFilter(s);
-            }
-            s.encoder->Send(nullptr);
-            TakePackets(s);
-        }
-        if (std::none_of(streams_.begin(), streams_.end(), [](const StreamContext& s) { return s.frames > 0; })) {
+    // Every stream has ended (the input's end, or a stop): the output is finished.
+    void FinishOutput() {
+        if (std::none_of(streams_.begin(), streams_.end(), [](const auto& s) { return s->frames > 0; })) {
             std::string why;
-            for (const StreamContext& s : streams_) {
-                if (!s.decodeError.empty()) why = s.decodeError;
+            for (const auto& s : streams_) {
+                if (!s->setupError.empty()) {
+                    why = s->setupError;
+                } else if (!s->decodeError.empty()) {
+                    why = s->decodeError;
+                }
             }
             if (StopSignal() != 0) throw VvError("stopped before anything was converted");
             throw VvError("no picture or sound could be decoded from " + opt_.input + (why.empty() ? "" : ": " + why));
         }
         if (!headerWritten_) {
-            for (StreamContext& s : streams_) {
-                if (s.state == StreamContext::State::kWaiting) s.state = StreamContext::State::kDropped;
+            {
+                std::lock_guard lock(setupMutex_);
+                for (const auto& s : streams_) {
+                    if (s->state == StreamContext::State::kWaiting) s->state = StreamContext::State::kDropped;
+                }
+                AddOutputStreams();
             }
             WriteHeader();
         }
-    }
-
-    void WriteTrailer() {
         ClearLibraryMessage(LibraryPart::kOutput);
         const int ret = av_write_trailer(output_.get());
         if (ret < 0) OutputFailure(ret);
@@ -718,7 +887,7 @@ private:
         const std::int64_t clock = timelines_.Clock();
         if (duration > 0 && clock != AV_NOPTS_VALUE && !timelines_.Moved()) {
             std::int64_t pos = clock;
-            if (input_->start_time != AV_NOPTS_VALUE) pos -= input_->start_time;
+            if (inputStart_ != AV_NOPTS_VALUE) pos -= inputStart_;
             const std::int64_t permille = pos * 1000 / duration;
             if (permille < 1000) {
                 progress_.Update(static_cast<int>(std::max<std::int64_t>(permille, 0)));
@@ -732,23 +901,28 @@ private:
 
     const Options& opt_;
     ProgressWriter& progress_;
+    const StageThreads threads_;
     InputFormatPtr input_;
+    std::int64_t inputStart_ = AV_NOPTS_VALUE;
     std::unique_ptr<OutputFile> file_;  // outlives output_, which writes into it
     OutputFormatPtr output_;
     Timelines timelines_;
+    std::vector<std::unique_ptr<StreamContext>> streams_;
+    std::map<std::size_t, StreamContext*> streamOf_;  // input stream index -> stream
+    std::mutex setupMutex_;                           // a stream's start: see StreamContext
+    std::unique_ptr<Inlet<EncodedPacket>> toOutput_;
+    // The output stage's.
     bool headerWritten_ = false;
-    std::vector<StreamContext> streams_;
-    std::map<std::size_t, int> streamOf_;                      // input stream index -> streams_
-    std::deque<std::pair<StreamContext*, PacketPtr>> queued_;  // packets before the header
+    std::deque<EncodedPacket> queued_;  // packets before the header
     std::size_t queuedBytes_ = 0;
     std::int64_t queuedFrom_ = INT64_MAX, queuedTo_ = INT64_MIN;
-    AVRational videoSar_{1, 1};
+    Workers workers_;  // last: its threads end before anything they use is gone
 };
 
 }  // namespace
 
-int Transcode(const Options& options, ProgressWriter& progress) {
-    Transcoder t(options, progress);
+int Transcode(const Options& options, ProgressWriter& progress, StageThreads threads) {
+    Transcoder t(options, progress, threads);
     return t.Run();
 }
 

@@ -17,7 +17,16 @@ namespace vv {
 // A stop signal (see stop.h) ends the reading; what was converted is finished into a
 // playable output, and the signal's number is returned (0 when the input was read to
 // its end).
-int Transcode(const Options& options, ProgressWriter& progress);
+//
+// The stages (reading, the video's decoding, filters and encoding, the sound's path,
+// writing) run each on a thread of its own, or all on the calling thread, one packet
+// after another. Each encoder gets the same frames, in the same order, either way.
+enum class StageThreads { kEach, kOne };
+int Transcode(const Options& options, ProgressWriter& progress, StageThreads threads = StageThreads::kEach);
+
+// The environment variable that runs every stage on one thread when set to 1 (for
+// measurements and the tests that compare the two ways).
+inline constexpr const char* kOneThreadVariable = "TOLVANI_VV_ONE_THREAD";
 
 // Prints a line "vv.exe: note: TEXT" on standard error: a setting was changed.
 void PrintNote(const std::string& text);
