@@ -22,6 +22,7 @@ extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/cpu.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -42,6 +43,14 @@ constexpr std::size_t kVideoPackets = 64, kAudioPackets = 256, kOutputPackets = 
 constexpr std::size_t kPacketBytes = std::size_t{16} << 20;  // per packet queue
 constexpr std::size_t kFrames = 8;                           // pictures between decoder, filters and encoder
 constexpr std::size_t kAnyBytes = SIZE_MAX;
+
+// Threads for a decoder: one frame in flight per core. (The library's own choice, one
+// more, only adds switching: the other stages keep the cores busy meanwhile.)
+int DecoderThreads() { return std::max(av_cpu_count(), 1); }
+// Threads for the filters' scaling, which runs beside the decoder and the rest: the
+// cores beyond the two those keep busy. Slices of a picture scaled on threads come out
+// the same as scaled on one.
+int FilterThreads() { return std::max(av_cpu_count() - 2, 1); }
 
 std::string RatioText(AVRational r) { return std::to_string(r.num) + "/" + std::to_string(r.den); }
 
@@ -261,7 +270,7 @@ private:
                 [in](AVCodecContext* c) {
                     avcodec_parameters_to_context(c, in->codecpar);
                     c->pkt_timebase = in->time_base;
-                    c->thread_count = 0;  // as many threads as the machine has
+                    c->thread_count = DecoderThreads();
                 },
                 nullptr);
         } catch (const VvError& e) {
@@ -462,7 +471,7 @@ private:
         }
         FilterGraphPtr graph(avfilter_graph_alloc());
         if (!graph) throw VvError("out of memory");
-        graph->nb_threads = 0;
+        graph->nb_threads = FilterThreads();
         AVFilterContext* source = nullptr;
         AVFilterContext* sink = nullptr;
         ClearLibraryMessage(LibraryPart::kFilter, s.type);
