@@ -15,6 +15,9 @@
 # Each ratio is the median over several pairs of runs, the two runs of a pair back to back
 # and in turns which goes first, so that both see the same load. "cpu" is user+sys time
 # over wall time (the machine's cores in use, on average), median of the runs.
+# On a machine shared with other work, a pair starts after a quiet second (waiting a
+# minute at most) and is run again (twice at most) when other processes used more than
+# 0.15 of a core meanwhile; "others" is what they used during the pairs kept (median).
 # Usage: bench/vv_vs_ffmpeg.sh [build-dir] [pairs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -65,16 +68,39 @@ timed() {
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# compare NAME-A NAME-B -- command A -- command B: times `pairs` pairs, prints medians.
+# The machine's busy time so far, in clock ticks (user, nice, system, interrupts).
+busy_ticks() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 }' /proc/stat; }
+ticks=$(getconf CLK_TCK)
+quiet() {  # waits for a second in which the machine is at most 10 % busy (a minute at most)
+  local i b0 b1
+  for i in $(seq 60); do
+    b0=$(busy_ticks); sleep 1; b1=$(busy_ticks)
+    if [ $((b1 - b0)) -le $((ticks * $(nproc) / 10)) ]; then return 0; fi
+  done
+  return 0
+}
+
+# compare -- command A -- command B: times `pairs` pairs, keeps the medians in `result`.
 declare -A result
+redone=0 others=()
 compare() {
-  local a=() b=() at=() bt=() ac=() bc=() ratios=() i ta tb
-  shift 2  # the names are for the caller
-  while [ "$1" != "--" ]; do shift; done; shift
+  local a=() b=() at=() bt=() ac=() bc=() ratios=() i try ta tb b0 b1 other
+  shift
   while [ "$1" != "--" ]; do a+=("$1"); shift; done; shift
   b=("$@")
   for i in $(seq "$pairs"); do
-    if [ $((i % 2)) -eq 1 ]; then ta=$(timed "${a[@]}"); tb=$(timed "${b[@]}"); else tb=$(timed "${b[@]}"); ta=$(timed "${a[@]}"); fi
+    for try in 1 2 3; do
+      quiet
+      b0=$(busy_ticks)
+      if [ $((i % 2)) -eq 1 ]; then ta=$(timed "${a[@]}"); tb=$(timed "${b[@]}"); else tb=$(timed "${b[@]}"); ta=$(timed "${a[@]}"); fi
+      b1=$(busy_ticks)
+      # Cores other processes used meanwhile, on average.
+      other=$(awk -v d=$((b1 - b0)) -v t="$ticks" -v ca="${ta#* }" -v cb="${tb#* }" -v wa="${ta% *}" -v wb="${tb% *}" \
+        'BEGIN { o = (d / t - ca - cb) / (wa + wb); print o < 0 ? 0 : o }')
+      if awk -v o="$other" 'BEGIN { exit !(o <= 0.15) }'; then break; fi
+      if [ "$try" -lt 3 ]; then redone=$((redone + 1)); fi
+    done
+    others+=("$other")
     at+=("${ta% *}"); ac+=("$(awk -v w="${ta% *}" -v c="${ta#* }" 'BEGIN { print c / w }')")
     bt+=("${tb% *}"); bc+=("$(awk -v w="${tb% *}" -v c="${tb#* }" 'BEGIN { print c / w }')")
     ratios+=("$(awk -v x="${ta% *}" -v y="${tb% *}" 'BEGIN { print x / y }')")
@@ -84,17 +110,17 @@ compare() {
   result[ratio]=$(printf '%s\n' "${ratios[@]}" | median)
 }
 
-echo "median of $pairs pairs on $(nproc) cores; times in s, cpu = (user+sys)/wall"
+echo "median of $pairs pairs on $(nproc) cores; times in s, cpu = (user+sys)/wall; load average $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-5s %-6s %8s %5s %9s %5s %10s   %s\n' input format vv.exe cpu ffmpeg cpu vv/ffmpeg "vv/ffmpeg with vv.exe's filter chain"
 for input in 480p.avi 720p.mp4; do
   in="$work/$input"
   for fmt in mp4 avi flv; do
     out="$work/out.$fmt"
-    compare vv ff -- "$vv" -i "$in" -y ${options[$fmt]} "$out" \
+    compare -- "$vv" -i "$in" -y ${options[$fmt]} "$out" \
       -- ffmpeg -nostdin -v error -y -i "$in" $(ffmpeg_options "$fmt") "$work/ff.$fmt"
     line=$(printf '%-5s %-6s %8.3f %5.2f %9.3f %5.2f %10.3f' "${input%%.*}" "$fmt" "${result[a]}" "${result[acpu]}" \
       "${result[b]}" "${result[bcpu]}" "${result[ratio]}")
-    compare vv ff -- "$vv" -i "$in" -y ${options[$fmt]} "$out" \
+    compare -- "$vv" -i "$in" -y ${options[$fmt]} "$out" \
       -- ffmpeg -nostdin -v error -y -i "$in" $(ffmpeg_options "$fmt") -vf "${chain[$fmt]}" "$work/ff.$fmt"
     printf '%s   %.3f\n' "$line" "${result[ratio]}"
   done
@@ -105,9 +131,12 @@ for input in 480p.avi 720p.mp4; do
   in="$work/$input"
   for fmt in 3gp 3g2; do
     out="$work/out.$fmt"
-    compare vv one -- "$vv" -i "$in" -y ${options[$fmt]} "$out" \
+    compare -- "$vv" -i "$in" -y ${options[$fmt]} "$out" \
       -- env TOLVANI_VV_ONE_THREAD=1 "$vv" -i "$in" -y ${options[$fmt]} "$work/one.$fmt"
     printf '%-5s %-6s %8.3f %5.2f %10.3f %5.2f %12.3f\n' "${input%%.*}" "$fmt" "${result[a]}" "${result[acpu]}" \
       "${result[b]}" "${result[bcpu]}" "${result[ratio]}"
   done
 done
+echo
+echo "others $(printf '%s\n' "${others[@]}" | median) cores (median over the pairs kept); pairs redone $redone;" \
+  "load average $(cut -d' ' -f1-3 /proc/loadavg)"
