@@ -6,6 +6,7 @@
 
 #include "platform/app_path.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace convert {
 
@@ -35,7 +36,7 @@ ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& option
 std::string ProgressFilePath(std::string_view appDir) { return platform::JoinPath(appDir, kProgressFileName); }
 
 bool ResetProgress(std::string_view appDir) {
-    std::ofstream out(ProgressFilePath(appDir), std::ios::out | std::ios::trunc);
+    std::ofstream out(platform::PathFromUtf8(ProgressFilePath(appDir)), std::ios::out | std::ios::trunc);
     if (!out) return false;
     out << '0';
     out.close();
@@ -60,7 +61,7 @@ int ParseProgress(std::string_view text) {
 }
 
 int ReadProgress(std::string_view appDir) {
-    std::ifstream in(ProgressFilePath(appDir));
+    std::ifstream in(platform::PathFromUtf8(ProgressFilePath(appDir)));
     if (!in) return 0;
     char buf[64] = {};
     in.read(buf, sizeof buf - 1);

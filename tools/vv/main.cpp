@@ -10,12 +10,13 @@
 #include "convert/contract.h"
 #include "encoder.h"
 #include "platform/app_path.h"
+#include "platform/tool_main.h"
 #include "transcoder.h"
 
-int main(int argc, char** argv) {
+int ToolMain(const std::vector<std::string>& argv) {
     try {
         vv::CaptureLibraryMessages();
-        const std::vector<std::string> args(argv + 1, argv + argc);
+        const std::vector<std::string> args(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
         const vv::Options options = vv::ParseArguments(args);
         vv::ProgressWriter progress(platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName));
         vv::Transcode(options, progress);

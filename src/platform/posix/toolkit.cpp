@@ -1,8 +1,11 @@
-#include "platform/gtk_style.h"
+#include "platform/toolkit.h"
 
+#include <cstdlib>
 #include <gtk/gtk.h>
 
 namespace platform {
+
+bool DisplayAvailable() { return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr; }
 
 void ApplyCompactControlStyle() {
     static const char kCss[] =
