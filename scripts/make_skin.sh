@@ -42,3 +42,5 @@ convert -size 453x220 xc:'rgb(233,243,245)' \
 # 128: the application icon, a blue tile with a white play mark.
 convert -size 32x32 xc:none -fill 'rgb(52,112,190)' -draw 'roundrectangle 1,1 30,30 6,6' \
   -fill white -draw 'polygon 12,9 12,23 23,16' -depth 8 PNG32:128.png
+# The same icon for the Windows executable's resources.
+convert 128.png 128.ico
