@@ -25,3 +25,9 @@ set(ENV{PKG_CONFIG_PATH} "")
 
 # Everything static: no MinGW runtime DLL beside the executables.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Release as the Linux build optimises (-O2: GCC 12's -O3 warns falsely in the standard
+# library), without symbols in the shipped executables.
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE "-s" CACHE STRING "")

@@ -89,9 +89,11 @@ TEST(Progress, ResetWritesASingleZeroAndReadFollowsTheFile) {
     { std::ofstream(convert::ProgressFilePath(d)) << "734"; }
     EXPECT_EQ(convert::ReadProgress(d), 734);
     ASSERT_TRUE(convert::ResetProgress(d));
-    std::ifstream in(convert::ProgressFilePath(d), std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(content, "0");
+    {
+        std::ifstream in(convert::ProgressFilePath(d), std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(content, "0");
+    }
     EXPECT_EQ(convert::ReadProgress(d), 0);
 
     EXPECT_FALSE(convert::ResetProgress((dir / "no such dir").string()));

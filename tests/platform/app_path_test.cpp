@@ -10,7 +10,8 @@ TEST(ProgramDirectory, IsTheExecutablesDirectoryWithoutTrailingSeparator) {
     EXPECT_EQ(platform::DirectoryOf("/opt/tolvani/tolvani"), "/opt/tolvani");
     EXPECT_EQ(platform::DirectoryOf("/tolvani"), "");  // root: "" + "/vv.exe" is "/vv.exe"
     EXPECT_EQ(platform::DirectoryOf("tolvani"), "");
-    EXPECT_EQ(platform::JoinPath(platform::DirectoryOf("/tolvani"), "vv.exe"), "/vv.exe");
+    EXPECT_EQ(platform::JoinPath(platform::DirectoryOf("/tolvani"), "vv.exe"),
+              std::string(1, platform::kPathSeparator) + "vv.exe");
 
     // No length limit: a deep directory is kept whole.
     const std::string deep = "/" + std::string(400, 'd') + "/" + std::string(300, 'e');
