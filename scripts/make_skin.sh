@@ -39,8 +39,18 @@ convert -size 453x220 xc:'rgb(233,243,245)' \
   -fill 'rgb(156,184,208)' -draw 'rectangle 0,0 452,3' \
   -fill 'rgb(178,205,234)' -draw 'rectangle 0,216 452,219' -depth 8 PNG24:158.png
 
-# 128: the application icon, a blue tile with a white play mark.
-convert -size 32x32 xc:none -fill 'rgb(52,112,190)' -draw 'roundrectangle 1,1 30,30 6,6' \
-  -fill white -draw 'polygon 12,9 12,23 23,16' -depth 8 PNG32:128.png
-# The same icon for the Windows executable's resources.
-convert 128.png 128.ico
+# The application icon, a blue tile with a white play mark, drawn at any size: 128 is the
+# program's own (32 pixels); the desktop's icons are drawn at 48, 128 and 256 pixels.
+icon() {  # size out
+  local k
+  k=$(awk "BEGIN{print $1 / 32}")
+  p() { awk "BEGIN{printf \"%.2f\", $1 * $k}"; }
+  convert -size "$1x$1" xc:none -fill 'rgb(52,112,190)' \
+    -draw "roundrectangle $(p 1),$(p 1) $(p 30),$(p 30) $(p 6),$(p 6)" \
+    -fill white -draw "polygon $(p 12),$(p 9) $(p 12),$(p 23) $(p 23),$(p 16)" -depth 8 "PNG32:$2"
+}
+icon 32 128.png
+mkdir -p icons
+for size in 48 128 256; do icon "$size" "icons/tolvani-$size.png"; done
+# The Windows executable's icon: the program's own with the desktop's larger ones.
+convert 128.png icons/tolvani-48.png icons/tolvani-256.png 128.ico

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev
   fonts-wqy-microhei
   xvfb xauth ffmpeg
+  dpkg-dev lintian desktop-file-utils appstream xdotool
 )
 # The Windows build (scripts/build-windows.sh, which names the posix-threads compilers of
 # mingw-w64) and its tests under Wine.

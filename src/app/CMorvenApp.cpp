@@ -16,9 +16,13 @@ public:
     }
 
     // Runs the main window modally instead of a main loop; its end is the program's end.
+    // Files named on the command line (as a desktop's "Open with" passes them) start in
+    // its list.
     int OnRun() override {
+        std::vector<std::string> files;
+        for (int i = 1; i < argc; ++i) files.push_back(argv[i].utf8_string());
         {
-            CMorvenDlg dlg;
+            CMorvenDlg dlg(nullptr, std::move(files));
             SetTopWindow(&dlg);
             dlg.ShowModal();
             SetTopWindow(nullptr);

@@ -4,6 +4,7 @@
 #include <wx/choice.h>
 #include <wx/gauge.h>
 #include <wx/listctrl.h>
+#include <wx/notifmsg.h>
 #include <wx/stdpaths.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
@@ -19,6 +20,15 @@
 #include "skin/pictures.h"
 
 namespace {
+
+// The desktop's own notification.
+class DesktopNotifier : public RunEndNotifier {
+public:
+    void Notify(wxWindow* window, const wxString& title, const wxString& message) override {
+        wxNotificationMessage note(title, message, window);
+        note.Show();
+    }
+};
 
 // Looks up a control of the loaded template by id; the template always has it.
 template <typename T>
@@ -58,13 +68,17 @@ wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
     EVT_CHOICE(IDC_CHANNELS, CMorvenDlg::OnSelchangeChannels)
     EVT_CHOICE(IDC_ASPECT_RATIO, CMorvenDlg::OnSelchangeAspectRatio)
 wxEND_EVENT_TABLE()
-    // clang-format on
+// clang-format on
 
-    CMorvenDlg::CMorvenDlg(wxWindow* parent)
-    : m_hIcon(skin::LoadAppIcon()), m_timer(this, kTimerId) {
+CMorvenDlg::CMorvenDlg(wxWindow* parent, std::vector<std::string> startFiles)
+    : m_hIcon(skin::LoadAppIcon()),
+      m_timer(this, kTimerId),
+      m_startFiles(std::move(startFiles)),
+      m_notifier(std::make_unique<DesktopNotifier>()) {
     app::InitUi();
     wxXmlResource::Get()->LoadDialog(this, parent, "102");
     BindControls();
+    AcceptDrops();
 }
 
 CMorvenDlg::~CMorvenDlg() {
@@ -117,6 +131,7 @@ void CMorvenDlg::OnInitDialog(wxInitDialogEvent& event) {
     if (m_bInitialised) return;  // shown again: the window keeps its state
     m_bInitialised = true;
     InitialiseWindow();
+    if (!m_startFiles.empty()) TakeHandedFiles(m_startFiles, true);
 }
 
 void CMorvenDlg::InitialiseWindow() {

@@ -4,11 +4,13 @@
 // binds the template's controls by id, initialises them in a fixed order, routes every
 // event, and ends a running job when it closes.
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 #include <wx/dialog.h>
 
 #include "convert/contract.h"
+#include "platform/private_folder.h"
 #include "profiles/presets.h"
 #include "skin/CExplorer1.h"
 #include <wx/icon.h>
@@ -52,9 +54,18 @@ enum : int {
 
 inline constexpr int kTimerId = 1;
 
+// How the window tells the desktop that a run has ended while the user was elsewhere.
+class RunEndNotifier {
+public:
+    virtual ~RunEndNotifier() = default;
+    virtual void Notify(wxWindow* window, const wxString& title, const wxString& message) = 0;
+};
+
 class CMorvenDlg : public wxDialog {
 public:
-    explicit CMorvenDlg(wxWindow* parent = nullptr);
+    // `startFiles`: names given on the command line, taken into the list at start-up as
+    // a drop would take them.
+    explicit CMorvenDlg(wxWindow* parent = nullptr, std::vector<std::string> startFiles = {});
     ~CMorvenDlg() override;
 
 private:
@@ -75,6 +86,7 @@ private:
     char m_szCommand[convert::kCommandCapacity] = {};  // command line of the current job (UTF-8)
     int m_nCurrentRow = 0;                             // row being converted
     std::string m_szAppDir;                            // program directory (UTF-8), no trailing separator
+    platform::PrivateFolder m_runFolder;               // this copy's own folder: the progress file
     std::string m_szVideoBitrate;                      // option strings (UTF-8), fed to the command line
     std::string m_szVideoCodec;
     std::string m_szFrameSize;
@@ -83,12 +95,14 @@ private:
     std::string m_szSampleRate;
     std::string m_szAudioBitrate;
     std::string m_szChannels;
-    wxTimer m_timer;                // timer 1: polls a running conversion
-    std::vector<bool> m_rowFailed;  // rows of this run whose conversion failed
-    bool m_bInRowStart = false;     // a row start is under way (its question may be open)
-    bool m_bClosing = false;        // the close step has run: nothing new starts
+    wxTimer m_timer;                       // timer 1: polls a running conversion
+    std::vector<bool> m_rowFailed;         // rows of this run whose conversion failed
+    bool m_bInRowStart = false;            // a row start is under way (its question may be open)
+    bool m_bClosing = false;               // the close step has run: nothing new starts
     wxWindow* m_focusBeforeRun = nullptr;  // the editing control the run took the focus from
     bool m_bInitialised = false;
+    std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
+    std::unique_ptr<RunEndNotifier> m_notifier;  // a desktop notification by default
 
     // Parameter list by control id (1009..1018).
     wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }
@@ -137,6 +151,8 @@ private:
     void OnTimer(wxTimerEvent& event);
     // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
     void RowStart();
+    // The progress file of this copy's running conversion.
+    std::string ProgressFile() const;
     // Rewrites every row's status and moves the bar with the running file.
     void RefreshStatuses(bool complete);
     // Enables or disables the editing controls, in the run's order.
@@ -153,6 +169,13 @@ private:
     void OnClickList();
     // Moves the selected row one place up (-1) or down (+1), carrying both column texts.
     void MoveSelectedRow(int delta);
+    // Names handed over by a drop or on the command line: the videos go on top of the list
+    // in the order given; what the add button would not take is listed in one message,
+    // shown at once or, at start-up, once the window shows. False during a run.
+    bool TakeHandedFiles(const std::vector<std::string>& names, bool atStart);
+    // Lets the window and its list take files dropped from the file manager.
+    void AcceptDrops();
+    class DropTarget;
 
     void OnSelchangeFormat(wxCommandEvent& event);
     void OnSelchangeVideoCodec(wxCommandEvent& event);

@@ -1,8 +1,10 @@
 // The main window's input list (add, delete, clear, move, mouse selection) and the
 // output folder chooser.
 #include <wx/dirdlg.h>
+#include <wx/dnd.h>
 #include <wx/filedlg.h>
 #include <wx/listctrl.h>
+#include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
 #include "app/CMorvenDlg.h"
@@ -19,6 +21,69 @@ void CMorvenDlg::OnAdd(wxCommandEvent&) {
     m_list->InsertItem(0, platform::ChosenPath(dialog));
     // The new row pushes the others down; the picked row keeps naming the same file.
     if (m_nSelectedRow >= 0) ++m_nSelectedRow;
+}
+
+// Files dragged from the file manager onto the window or its list.
+class CMorvenDlg::DropTarget : public wxFileDropTarget {
+public:
+    explicit DropTarget(CMorvenDlg* dlg) : m_dlg(dlg) {}
+
+    // During a run the add button is disabled, and a drop is refused the same way.
+    wxDragResult OnDragOver(wxCoord x, wxCoord y, wxDragResult def) override {
+        return m_dlg->FindWindow(IDC_ADD)->IsEnabled() ? wxFileDropTarget::OnDragOver(x, y, def) : wxDragNone;
+    }
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
+        std::vector<std::string> narrow;
+        for (const wxString& name : names) narrow.push_back(platform::ToNarrow(name));
+        return m_dlg->TakeHandedFiles(narrow, false);
+    }
+
+private:
+    CMorvenDlg* m_dlg;
+};
+
+void CMorvenDlg::AcceptDrops() {
+    SetDropTarget(new DropTarget(this));  // each window owns its target
+    m_list->SetDropTarget(new DropTarget(this));
+}
+
+namespace {
+
+// One message listing names: at most ten, then how many more.
+wxString NameList(const char* heading, const std::vector<std::string>& names) {
+    wxString text = wxString::FromUTF8(heading);
+    constexpr std::size_t kShown = 10;
+    for (std::size_t i = 0; i < names.size() && i < kShown; ++i) text += "\n" + platform::FromNarrow(names[i]);
+    if (names.size() > kShown)
+        text += wxString::Format(wxString::FromUTF8("\n……（另有 %zu 个）"), names.size() - kShown);
+    return text;
+}
+
+}  // namespace
+
+bool CMorvenDlg::TakeHandedFiles(const std::vector<std::string>& names, bool atStart) {
+    if (!FindWindow(IDC_ADD)->IsEnabled()) return false;  // a run is under way
+    const inputs::HandedFiles sorted = inputs::SortHandedFiles(names);
+    // One block on top, in the order given; the picked row keeps naming the same file.
+    long position = 0;
+    for (const std::string& file : sorted.added) m_list->InsertItem(position++, platform::FromNarrow(file));
+    if (m_nSelectedRow >= 0) m_nSelectedRow += static_cast<int>(sorted.added.size());
+
+    wxString text;
+    if (!sorted.notFiles.empty()) text = NameList("以下名称不是文件：", sorted.notFiles);
+    if (!sorted.notVideos.empty()) {
+        if (!text.empty()) text += "\n\n";
+        text += NameList("以下文件不是支持的视频格式：", sorted.notVideos);
+    }
+    if (!text.empty()) {
+        auto show = [this, text] { wxMessageBox(text, wxString::FromUTF8("提示信息"), wxOK, this); };
+        if (atStart) {
+            CallAfter(show);  // once the window shows
+        } else {
+            show();
+        }
+    }
+    return !sorted.added.empty();
 }
 
 void CMorvenDlg::OnDelete(wxCommandEvent&) {

@@ -52,8 +52,8 @@ void CMorvenDlg::EnableEditing(bool enable) {
     m_list->Enable();
     for (std::size_t i = 1; i < std::size(kEditingControls); ++i) FindWindow(kEditingControls[i])->Enable();
     // The control the run took the focus from gets it back, unless the user moved it.
-    if (m_focusBeforeRun != nullptr && (FindFocus() == nullptr || m_list->IsDescendant(FindFocus()) ||
-                                        FindFocus() == m_list)) {
+    if (m_focusBeforeRun != nullptr &&
+        (FindFocus() == nullptr || m_list->IsDescendant(FindFocus()) || FindFocus() == m_list)) {
         m_focusBeforeRun->SetFocus();
     }
     m_focusBeforeRun = nullptr;
@@ -117,8 +117,9 @@ void CMorvenDlg::RowStart() {
         return;
     }
     std::memcpy(m_szCommand, command.command.c_str(), command.command.size() + 1);
-    convert::ResetProgress(m_szAppDir);
-    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir);
+    const std::string progress = ProgressFile();
+    convert::ResetProgress(progress);
+    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir, {std::string(convert::kProgressFileVariable) + "=" + progress});
     m_bInRowStart = false;
 }
 
@@ -153,6 +154,12 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
             m_progress->SetValue(1000);
             RefreshStatuses(true);
             const auto failed = std::count(m_rowFailed.begin(), m_rowFailed.end(), true);
+            // A user who went elsewhere during a long run hears of its end from the desktop.
+            if (!IsActive()) {
+                m_notifier->Notify(this, U("转换完成"),
+                                   wxString::Format(U("%d 个文件已转换，%d 个失败"),
+                                                    m_nRowCount - static_cast<int>(failed), static_cast<int>(failed)));
+            }
             wxString text = U("转换完成");
             if (failed > 0) text += wxString::Format(U("\n%d 个文件转换失败"), static_cast<int>(failed));
             wxMessageBox(text, U("转换完成"), wxOK, nullptr);
@@ -163,13 +170,18 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
     RefreshStatuses(false);
 }
 
+std::string CMorvenDlg::ProgressFile() const {
+    // Without a folder of its own the copy falls back on progress.txt beside vv.exe.
+    return convert::ProgressFilePath(m_runFolder.Path().empty() ? m_szAppDir : m_runFolder.Path());
+}
+
 void CMorvenDlg::RefreshStatuses(bool complete) {
     for (int i = 0; i < m_nRowCount && i < m_list->GetItemCount(); ++i) {
         const convert::RowState state =
             convert::StateOfRow(i, m_nCurrentRow, complete, m_rowFailed[static_cast<std::size_t>(i)]);
         int v = 0;
         if (state == convert::RowState::Running) {
-            v = convert::ReadProgress(m_szAppDir);
+            v = convert::ReadProgress(ProgressFile());
             if (convert::ProgressInRange(v) && v > m_progress->GetValue()) m_progress->SetValue(v);
         }
         SetStatus(m_list, i, platform::FromNarrow(convert::StatusText(state, v)));

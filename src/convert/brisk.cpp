@@ -51,7 +51,8 @@ bool BriskThread::StopAndWait() {
 
 // ---- BriskFFmpeg ----------------------------------------------------------------
 
-BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir) : m_toolDir(std::move(toolDir)) {
+BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir, std::vector<std::string> environment)
+    : m_toolDir(std::move(toolDir)), m_environment(std::move(environment)) {
     std::strncpy(m_command, command, sizeof m_command - 1);
     m_command[sizeof m_command - 1] = '\0';
     if (!StartWorker()) {
@@ -114,7 +115,7 @@ void BriskFFmpeg::Run() {
             m_bFinished = 1;
             return;
         }
-        m_process = platform::StartHiddenCommand(program, m_command);
+        m_process = platform::StartHiddenCommand(program, m_command, m_environment);
         if (m_process.pid <= 0) {
             m_outcome.kind = JobOutcome::Kind::StartFailed;
             m_outcome.reason = m_process.error;

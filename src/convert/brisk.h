@@ -16,6 +16,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 #include "convert/contract.h"
@@ -87,8 +88,9 @@ public:
 
     // `command` is zero-terminated and at most kCommandCapacity bytes with its
     // terminator (a longer one is cut at the capacity; the run controller never hands
-    // one over). The tool is looked up as toolDir + "/vv.exe".
-    explicit BriskFFmpeg(const char* command, std::string toolDir);
+    // one over). The tool is looked up as toolDir + "/vv.exe" and started with the
+    // program's environment plus the given NAME=value entries.
+    explicit BriskFFmpeg(const char* command, std::string toolDir, std::vector<std::string> environment = {});
     // The same, with the tool looked up in the program directory.
     explicit BriskFFmpeg(const char* command);
     ~BriskFFmpeg();
@@ -109,6 +111,7 @@ private:
     char m_command[convert::kCommandCapacity] = {};
     int m_bFinished = 0;
     std::string m_toolDir;
+    std::vector<std::string> m_environment;
     platform::StartedProcess m_process;  // guarded by m_jobLock
     bool m_bCancelled = false;           // destroyed before the tool started: do not start it
     JobOutcome m_outcome;                // guarded by m_jobLock

@@ -33,10 +33,10 @@ ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& option
     return result;
 }
 
-std::string ProgressFilePath(std::string_view appDir) { return platform::JoinPath(appDir, kProgressFileName); }
+std::string ProgressFilePath(std::string_view dir) { return platform::JoinPath(dir, kProgressFileName); }
 
-bool ResetProgress(std::string_view appDir) {
-    std::ofstream out(platform::PathFromUtf8(ProgressFilePath(appDir)), std::ios::out | std::ios::trunc);
+bool ResetProgress(const std::string& file) {
+    std::ofstream out(platform::PathFromUtf8(file), std::ios::out | std::ios::trunc);
     if (!out) return false;
     out << '0';
     out.close();
@@ -60,8 +60,8 @@ int ParseProgress(std::string_view text) {
     return static_cast<int>(negative ? -value : value);
 }
 
-int ReadProgress(std::string_view appDir) {
-    std::ifstream in(platform::PathFromUtf8(ProgressFilePath(appDir)));
+int ReadProgress(const std::string& file) {
+    std::ifstream in(platform::PathFromUtf8(file));
     if (!in) return 0;
     char buf[64] = {};
     in.read(buf, sizeof buf - 1);

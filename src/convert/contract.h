@@ -13,6 +13,9 @@ inline constexpr std::size_t kCommandCapacity = 2000;
 
 inline constexpr const char* kToolName = "vv.exe";
 inline constexpr const char* kProgressFileName = "progress.txt";
+// The environment variable that hands vv.exe the progress file of the window that
+// started it; vv.exe run by hand writes progress.txt beside itself.
+inline constexpr const char* kProgressFileVariable = "TOLVANI_PROGRESS_FILE";
 inline constexpr const char* kH264PresetFileName = "h264.dat";
 
 // The eight option strings in command-line slot order: video codec, video bitrate,
@@ -31,12 +34,12 @@ struct ComposedCommand {
 // 2000-byte buffer with its terminator is refused, never cut.
 ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& options, std::string_view output);
 
-// progress.txt in the given program directory.
-std::string ProgressFilePath(std::string_view appDir);
+// progress.txt in the given directory.
+std::string ProgressFilePath(std::string_view dir);
 
 // Writes the single character "0" (no line end) into the progress file, creating or
 // truncating it. False when the file cannot be written.
-bool ResetProgress(std::string_view appDir);
+bool ResetProgress(const std::string& file);
 
 // The progress value as "%d" reads it: leading white space, an optional sign, digits;
 // what follows is ignored. No integer gives 0; a number beyond the int range saturates
@@ -44,6 +47,6 @@ bool ResetProgress(std::string_view appDir);
 int ParseProgress(std::string_view text);
 
 // Reads the progress file; a missing or unreadable file gives 0.
-int ReadProgress(std::string_view appDir);
+int ReadProgress(const std::string& file);
 
 }  // namespace convert

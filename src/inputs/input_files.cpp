@@ -1,6 +1,10 @@
 #include "inputs/input_files.h"
 
+#include <algorithm>
 #include <cctype>
+#include <filesystem>
+
+#include "platform/utf8_path.h"
 
 namespace inputs {
 
@@ -45,6 +49,61 @@ std::string CaseInsensitiveWildcard(std::string_view wildcard) {
             out += ']';
         } else {
             out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// A mask of '*' (any run) and '?' (one character) against a name, letter case aside.
+bool MatchMask(std::string_view mask, std::string_view name) {
+    if (mask.empty()) return name.empty();
+    if (mask[0] == '*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+            if (MatchMask(mask.substr(1), name.substr(skip))) return true;
+        }
+        return false;
+    }
+    if (name.empty() || (mask[0] != '?' && Lower(mask[0]) != Lower(name[0]))) return false;
+    return MatchMask(mask.substr(1), name.substr(1));
+}
+
+}  // namespace
+
+bool IsOfferedVideo(std::string_view fileName) {
+    std::string_view masks = kInputFilters[0].pattern;
+    while (!masks.empty()) {
+        const auto end = masks.find(';');
+        if (MatchMask(masks.substr(0, end), fileName)) return true;
+        masks = end == std::string_view::npos ? std::string_view() : masks.substr(end + 1);
+    }
+    return false;
+}
+
+HandedFiles SortHandedFiles(const std::vector<std::string>& names) {
+    namespace fs = std::filesystem;
+    HandedFiles out;
+    for (const std::string& name : names) {
+        const fs::path path = platform::PathFromUtf8(name);
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            std::vector<std::string> inside;
+            for (const fs::directory_entry& entry : fs::directory_iterator(path, ec)) {
+                if (entry.is_regular_file(ec) && IsOfferedVideo(platform::Utf8(entry.path().filename()))) {
+                    inside.push_back(platform::Utf8(entry.path()));
+                }
+            }
+            std::sort(inside.begin(), inside.end());
+            out.added.insert(out.added.end(), inside.begin(), inside.end());
+        } else if (!fs::is_regular_file(path, ec)) {
+            out.notFiles.push_back(name);
+        } else if (IsOfferedVideo(platform::Utf8(path.filename()))) {
+            out.added.push_back(name);
+        } else {
+            out.notVideos.push_back(name);
         }
     }
     return out;

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace inputs {
 
@@ -20,6 +21,20 @@ std::string InputWildcard();
 // The same with every mask widened so that it matches without regard to letter case
 // on toolkits whose masks are case-sensitive: "*.avi" becomes "*.[aA][vV][iI]".
 std::string CaseInsensitiveWildcard(std::string_view wildcard);
+
+// Whether a file name matches the masks of the add dialog's first entry (" ALL Files"),
+// without regard to letter case: the videos the add button offers.
+bool IsOfferedVideo(std::string_view fileName);
+
+// Names handed over at once, by a drop or on the command line, sorted out the way the add
+// button would take them: files it offers, in the order given, a folder standing for the
+// offered files directly inside it in name order.
+struct HandedFiles {
+    std::vector<std::string> added;      // to go on top of the list, first on top
+    std::vector<std::string> notVideos;  // files of a kind the add dialog does not offer
+    std::vector<std::string> notFiles;   // names that are neither a file nor a folder
+};
+HandedFiles SortHandedFiles(const std::vector<std::string>& names);
 
 // The text the output-directory edit gets for a chosen folder: the root keeps its
 // separator, any other folder has none at its end.

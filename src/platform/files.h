@@ -2,17 +2,13 @@
 // Files by their UTF-8 names. On POSIX the names go to the system as they are; on Windows
 // they are handed over as UTF-16, so that every name the user can give (Chinese ones too)
 // reaches the right file.
+// Paths for the standard library's file functions come from platform/utf8_path.h.
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <string_view>
+
+#include "platform/utf8_path.h"
 
 namespace platform {
-
-// A path for the standard library's file functions (file streams, std::filesystem).
-std::filesystem::path PathFromUtf8(std::string_view utf8);
-// A path's text as UTF-8.
-std::string Utf8FromPath(const std::filesystem::path& path);
 
 // std::fopen by a UTF-8 name.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);

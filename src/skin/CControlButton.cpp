@@ -29,9 +29,9 @@ wxBEGIN_EVENT_TABLE(CControlButton, wxControl)
     EVT_KEY_DOWN(CControlButton::OnKeyDown)
     EVT_KEY_UP(CControlButton::OnKeyUp)
 wxEND_EVENT_TABLE()
-    // clang-format on
+// clang-format on
 
-    bool CControlButton::AttachTo(wxWindow* templateButton) {
+bool CControlButton::AttachTo(wxWindow* templateButton) {
     if (templateButton == nullptr) return false;
     wxWindow* parent = templateButton->GetParent();
     if (!Create(parent, templateButton->GetId(), templateButton->GetPosition(), templateButton->GetSize(),

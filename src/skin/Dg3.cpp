@@ -19,9 +19,9 @@ wxBEGIN_EVENT_TABLE(Dg3, wxDialog)
     EVT_CHAR_HOOK(Dg3::OnCharHook)
     EVT_CLOSE(Dg3::OnClose)
 wxEND_EVENT_TABLE()
-    // clang-format on
+// clang-format on
 
-    Dg3::Dg3(wxWindow* parent) {
+Dg3::Dg3(wxWindow* parent) {
     wxXmlResource::Get()->LoadDialog(this, parent, "151");
     SetClientSize(ConvertDialogToPixels(wxSize(212, 107)));
     SetBackgroundStyle(wxBG_STYLE_PAINT);

@@ -31,8 +31,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    std::string Dir() const { return platform::Utf8FromPath(dir_); }
-    std::string PathIn(const std::string& name) const { return platform::Utf8FromPath(dir_ / name); }
+    std::string Dir() const { return platform::Utf8(dir_); }
+    std::string PathIn(const std::string& name) const { return platform::Utf8(dir_ / name); }
 
     // Polls a condition until it holds or the limit passes.
     static bool Eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {

@@ -83,19 +83,19 @@ TEST(Progress, ParsesLikePercentD) {
 TEST(Progress, ResetWritesASingleZeroAndReadFollowsTheFile) {
     const fs::path dir = fs::temp_directory_path() / ("tolvani-progress-" + std::to_string(::getpid()));
     fs::create_directories(dir);
-    const std::string d = dir.string();
+    const std::string file = convert::ProgressFilePath(dir.string());
 
-    EXPECT_EQ(convert::ReadProgress(d), 0);  // missing file
-    { std::ofstream(convert::ProgressFilePath(d)) << "734"; }
-    EXPECT_EQ(convert::ReadProgress(d), 734);
-    ASSERT_TRUE(convert::ResetProgress(d));
+    EXPECT_EQ(convert::ReadProgress(file), 0);  // missing file
+    { std::ofstream(file) << "734"; }
+    EXPECT_EQ(convert::ReadProgress(file), 734);
+    ASSERT_TRUE(convert::ResetProgress(file));
     {
-        std::ifstream in(convert::ProgressFilePath(d), std::ios::binary);
+        std::ifstream in(file, std::ios::binary);
         const std::string content((std::istreambuf_iterator<char>(in)), {});
         EXPECT_EQ(content, "0");
     }
-    EXPECT_EQ(convert::ReadProgress(d), 0);
+    EXPECT_EQ(convert::ReadProgress(file), 0);
 
-    EXPECT_FALSE(convert::ResetProgress((dir / "no such dir").string()));
+    EXPECT_FALSE(convert::ResetProgress((dir / "no such dir" / "progress.txt").string()));
     fs::remove_all(dir);
 }

@@ -7,6 +7,7 @@
 #include <set>
 #include <signal.h>
 #include <unistd.h>
+#include <wx/frame.h>
 #include <wx/gauge.h>
 #include <wx/listctrl.h>
 #include <wx/modalhook.h>
@@ -14,6 +15,7 @@
 #include <wx/evtloop.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include "../helpers/gui_util.h"
 #include "../helpers/window_manager.h"
@@ -21,7 +23,9 @@
 #include "app/CMorvenDlg.h"
 #include "convert/brisk.h"
 #include "convert/contract.h"
+#include "platform/app_path.h"
 #include "platform/narrow.h"
+#include "platform/process.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -350,6 +354,90 @@ TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
     EXPECT_TRUE(fs::exists(dir_ / "out" / "long.3g2"));
 }
 
+// Starts the stand-in converter from a window: `input` names what it writes as progress.
+void StartStandIn(CMorvenDlg* dlg, const fs::path& tool, const fs::path& out, const std::string& input) {
+    Peer(dlg).m_szAppDir = tool.string();
+    Peer(dlg).OutputDirEdit()->SetValue(platform::FromNarrow(out.string()));
+    Peer(dlg).m_list->InsertItem(0, platform::FromNarrow(input));
+    guitest::Press(dlg, IDC_CONVERT);
+}
+
+wxString RowAfterTick(CMorvenDlg* dlg) {
+    wxTimerEvent tick(Peer(dlg).m_timer);
+    dlg->GetEventHandler()->ProcessEvent(tick);
+    return Peer(dlg).m_list->GetItemText(0, 1);
+}
+
+TEST_F(RunTest, TwoCopiesConvertingAtOnceEachShowTheirOwnProgress) {
+    const fs::path tool = dir_ / "tool";
+    fs::create_directories(tool);
+    fs::copy_file(FAKE_TOOL, tool / "vv.exe");
+    StartStandIn(dlg_, tool, dir_ / "out", "/v/slow-300.avi");
+    ASSERT_TRUE(guitest::WaitUntil([&] { return RowAfterTick(dlg_) == "30%"; }, 10s));
+
+    // The other copy: this test program once more, converting with the same tool folder.
+    const std::string report = (dir_ / "other copy").string();
+    platform::StartedProcess other = platform::StartHidden(
+        platform::ExecutablePath(), {"tolvani_gui_tests", "--gtest_filter=RunTest.SecondCopyShowsItsOwnProgress"},
+        {"TOLVANI_SECOND_COPY=" + tool.string() + "|" + report});
+    ASSERT_GT(other.pid, 0) << other.error;
+    const platform::ProcessEnd end = platform::WaitForEnd(other);
+    platform::ReapGroup(other);
+    ASSERT_EQ(end.code, 0) << end.outputTail;
+    std::ifstream shown(report);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(shown)), {}), "70%");
+    EXPECT_EQ(RowAfterTick(dlg_), "30%");  // still its own
+}
+
+// The other copy of the test above; it runs only when that test starts it.
+TEST_F(RunTest, SecondCopyShowsItsOwnProgress) {
+    const char* task = std::getenv("TOLVANI_SECOND_COPY");
+    if (task == nullptr) GTEST_SKIP() << "started by TwoCopiesConvertingAtOnceEachShowTheirOwnProgress";
+    const std::string toolAndReport = task;
+    const auto bar = toolAndReport.find('|');
+    StartStandIn(dlg_, toolAndReport.substr(0, bar), dir_ / "out", "/v/slow-700.avi");
+    ASSERT_TRUE(guitest::WaitUntil([&] { return RowAfterTick(dlg_) != "0%"; }, 10s));
+    std::ofstream(toolAndReport.substr(bar + 1)) << RowAfterTick(dlg_).utf8_string();
+}
+
+TEST_F(RunTest, TheEndOfARunIsNotifiedOnlyWhenTheUserIsElsewhere) {
+    const fs::path tool = dir_ / "tool";
+    fs::create_directories(tool);
+    fs::copy_file(FAKE_TOOL, tool / "vv.exe");  // fails at once: the run ends at its first tick
+    Peer(dlg_).m_szAppDir = tool.string();
+    struct Notes : RunEndNotifier {
+        std::vector<wxString> seen;
+        void Notify(wxWindow*, const wxString& title, const wxString& message) override {
+            seen.push_back(title + "|" + message);
+        }
+    };
+    auto notes = std::make_unique<Notes>();
+    Notes* seen = notes.get();
+    Peer(dlg_).m_notifier = std::move(notes);
+
+    wxUIActionSimulator sim;
+    for (const bool elsewhere : {false, true}) {
+        Peer(dlg_).m_list->DeleteAllItems();
+        Peer(dlg_).m_list->InsertItem(0, "/v/x.avi");
+        wxFrame* other = nullptr;
+        if (elsewhere) {  // the user clicks into another window during the run
+            other = new wxFrame(nullptr, wxID_ANY, "other", wxPoint(700, 500), wxSize(200, 200));
+            other->Show();
+            guitest::Yield(10);
+            sim.MouseMove(other->GetScreenRect().GetPosition() + wxPoint(100, 100));
+            sim.MouseClick();
+        } else {
+            sim.MouseMove(Peer(dlg_).m_list->GetScreenRect().GetPosition() + wxPoint(50, 50));
+            sim.MouseClick();
+        }
+        guitest::Yield(10);
+        ASSERT_EQ(dlg_->IsActive(), !elsewhere);
+        wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK));  // the completion box comes either way
+        if (other) other->Destroy();
+    }
+    EXPECT_EQ(seen->seen, std::vector<wxString>{U("转换完成|0 个文件已转换，1 个失败")});
+}
+
 TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
     // A stand-in tool that runs until ended, so that only the test moves the progress.
     const fs::path tool = dir_ / "tool";
@@ -365,7 +453,7 @@ TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
     const std::pair<const char*, const char*> cases[] = {{"1000", "100%"}, {"999", "99%"},  {"1001", "--%"},
                                                          {"-5", "--%"},    {"45abc", "4%"}, {"", "0%"}};
     for (const auto& [value, shown] : cases) {
-        std::ofstream(convert::ProgressFilePath(tool.string())) << value;
+        std::ofstream(Peer(dlg_).ProgressFile()) << value;
         wxTimerEvent tick(Peer(dlg_).m_timer);
         dlg_->GetEventHandler()->ProcessEvent(tick);
         EXPECT_EQ(Peer(dlg_).m_list->GetItemText(0, 1), shown) << value;

@@ -32,14 +32,14 @@ TEST(RunNaming, ExtensionAndBaseName) {
 TEST(RunNaming, SameFileSeesThroughSpellings) {
     const fs::path dir = fs::temp_directory_path() / ("tolvani-naming-" + std::to_string(::getpid()));
     fs::create_directories(dir / "sub");
-    const std::string d = platform::Utf8FromPath(dir);
+    const std::string d = platform::Utf8(dir);
     const auto in = [&](const std::string& name) { return platform::JoinPath(d, name); };
     const std::string clip = in("clip.mp4");
     std::ofstream(platform::PathFromUtf8(clip)) << "x";
 
     EXPECT_TRUE(SameFile(clip, clip));
     EXPECT_TRUE(SameFile(clip, d + "//clip.mp4"));  // typed with a trailing separator
-    EXPECT_TRUE(SameFile(clip, platform::Utf8FromPath(dir / "sub" / ".." / "." / "clip.mp4")));
+    EXPECT_TRUE(SameFile(clip, platform::Utf8(dir / "sub" / ".." / "." / "clip.mp4")));
     std::error_code linked;
     fs::create_symlink(dir, dir / "link", linked);  // Windows may refuse links to a user
     if (!linked) {

@@ -27,6 +27,7 @@ public:
           m_szAudioBitrate(d.m_szAudioBitrate),
           m_timer(d.m_timer),
           m_rowFailed(d.m_rowFailed),
+          m_notifier(d.m_notifier),
           d_(d) {}
 
     CControlButton*& m_btnAbout;
@@ -48,11 +49,13 @@ public:
     std::string& m_szAudioBitrate;
     wxTimer& m_timer;
     std::vector<bool>& m_rowFailed;
+    std::unique_ptr<RunEndNotifier>& m_notifier;
 
     wxChoice* List(int id) const { return d_.List(id); }
     wxTextCtrl* OutputDirEdit() const { return d_.OutputDirEdit(); }
     convert::OptionSlots CurrentOptions() const { return d_.CurrentOptions(); }
     void OnTimer(wxTimerEvent& tick) { d_.OnTimer(tick); }
+    std::string ProgressFile() const { return d_.ProgressFile(); }
 
 private:
     CMorvenDlg& d_;

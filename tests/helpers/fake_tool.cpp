@@ -16,7 +16,9 @@
 //                          from DIR, then sleeps until killed
 //   -i INPUT ...           stands in for a conversion, as the window starts vv.exe: notes
 //                          INPUT in calls.log beside itself; an INPUT whose name holds
-//                          "slow" runs until asked to stop, any other fails at once
+//                          "slow" runs until asked to stop, any other fails at once;
+//                          "slow-N" first writes N to the progress file the window handed
+//                          it (TOLVANI_PROGRESS_FILE)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -106,7 +108,12 @@ int ToolMain(const std::vector<std::string>& argv) {
     if (mode == "-i" && argc > 2) {
         const std::string log = platform::JoinPath(platform::ProgramDirectory(), "calls.log");
         std::ofstream(platform::PathFromUtf8(log), std::ios::app) << argv[2] << '\n';
-        if (argv[2].find("slow") == std::string::npos) return 1;
+        const std::string& input = argv[2];
+        const auto slow = input.find("slow");
+        if (slow == std::string::npos) return 1;
+        if (const char* progress = std::getenv("TOLVANI_PROGRESS_FILE"); progress && input[slow + 4] == '-') {
+            std::ofstream(platform::PathFromUtf8(progress)) << std::atoi(input.c_str() + slow + 5);
+        }
         platform::WatchStopRequests([](int) { std::_Exit(143); });
         testproc::SleepForever();
     }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <wx/dirdlg.h>
+#include <wx/dnd.h>
+#include <wx/msgdlg.h>
 #include <wx/filedlg.h>
 #include <wx/listctrl.h>
 #include <wx/testing.h>
@@ -70,6 +72,21 @@ private:
     wxString path_;
     int id_;
     wxString* title_;
+};
+
+// Answers a message box, noting its text.
+class AnswerText : public wxExpectModalBase<wxMessageDialog> {
+public:
+    explicit AnswerText(wxString* text) : text_(text) {}
+
+protected:
+    int OnInvoked(wxMessageDialog* dlg) const override {
+        *text_ = dlg->GetMessage();
+        return wxID_OK;
+    }
+
+private:
+    wxString* text_;
 };
 
 class InputsTest : public ::testing::Test {
@@ -229,4 +246,56 @@ TEST_F(InputsTest, FolderBrowserFillsTheOutputDirectory) {
     EXPECT_EQ(edit->GetValue(), "/tmp");
     wxTEST_DIALOG(guitest::Press(dlg_, IDC_SET_OUTPUT_DIR), AnswerFolder("/"));
     EXPECT_EQ(edit->GetValue(), "/");
+}
+
+TEST_F(InputsTest, FilesDroppedOnTheListGoOnTopAsOneBlock) {
+    AddRows({"old2.avi", "old1.avi"});
+    Pick(1);  // "old2.avi"
+    const std::filesystem::path folder = dir_ / "folder";
+    std::filesystem::create_directories(folder / "inner");
+    for (const char* name : {"c.mp4", "a.AVI", "notes.txt", "inner/deep.avi"}) std::ofstream(folder / name) << "x";
+    const wxArrayString drop = [&] {
+        wxArrayString names;
+        for (const char* name : {"b.wmv", "readme.txt"}) names.Add(File(name));
+        names.Insert(File("first.flv"), 0);
+        names.Insert(platform::FromNarrow(folder.string()), 2);
+        return names;
+    }();  // first.flv, b.wmv, the folder, readme.txt
+
+    wxDropTarget* target = Peer(dlg_).m_list->GetDropTarget();
+    ASSERT_NE(target, nullptr);
+    wxString message;
+    wxTEST_DIALOG(EXPECT_TRUE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, drop)), AnswerText(&message));
+    EXPECT_EQ(Column(0), (Rows{"first.flv", "b.wmv", "a.AVI", "c.mp4", "old1.avi", "old2.avi"}));
+    EXPECT_EQ(Column(1), (Rows{"", "", "", "", "", ""}));
+    EXPECT_EQ(message, wxString::FromUTF8("以下文件不是支持的视频格式：\n") + File("readme.txt"));
+    guitest::Press(dlg_, IDC_DELETE);  // the picked row still names "old2.avi"
+    EXPECT_EQ(Column(0).back(), "old1.avi");
+
+    // During a run the drop is refused, as the add button is then.
+    dlg_->FindWindow(IDC_ADD)->Disable();
+    EXPECT_FALSE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, wxArrayString(1, &drop[0])));
+    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 5);
+}
+
+TEST(StartFiles, FilesOnTheCommandLineStartInTheListAndWrongNamesAreReported) {
+    const auto dir = std::filesystem::temp_directory_path() / ("tolvani-start-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"a.avi", "b.mp4"}) std::ofstream(dir / name) << "x";
+    const std::string missing = (dir / "missing.avi").string();
+    auto* d = new CMorvenDlg(nullptr, {(dir / "a.avi").string(), (dir / "b.mp4").string(), missing});
+    wxString message;
+    wxTEST_DIALOG(
+        {
+            d->Show();
+            guitest::Yield(10);
+        },
+        AnswerText(&message));
+    ASSERT_EQ(Peer(d).m_list->GetItemCount(), 2);
+    EXPECT_EQ(Peer(d).m_list->GetItemText(0, 0), platform::FromNarrow((dir / "a.avi").string()));
+    EXPECT_EQ(Peer(d).m_list->GetItemText(1, 0), platform::FromNarrow((dir / "b.mp4").string()));
+    EXPECT_EQ(message, wxString::FromUTF8("以下名称不是文件：\n") + platform::FromNarrow(missing));
+    d->Destroy();
+    guitest::Yield();
+    std::filesystem::remove_all(dir);
 }

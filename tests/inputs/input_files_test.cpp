@@ -1,4 +1,7 @@
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "inputs/input_files.h"
 
@@ -26,4 +29,22 @@ TEST(OutputFolder, RootKeepsItsSeparatorOthersHaveNone) {
     EXPECT_EQ(inputs::ChosenFolderText("/"), "/");
     EXPECT_EQ(inputs::ChosenFolderText("/home/u/videos"), "/home/u/videos");
     EXPECT_EQ(inputs::ChosenFolderText("/home/u/videos/"), "/home/u/videos");
+}
+
+TEST(HandedFiles, SortedOutAsTheAddButtonWouldTakeThem) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("tolvani-handed-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "folder" / "inner");
+    for (const char* name : {"z.RMVB", "folder/b.mp4", "folder/A.3G2", "folder/0x.AVI", "folder/notes.txt",
+                             "folder/inner/deep.avi", "clip.swf", "photo.jpg", "视频 一.wmv"}) {
+        std::ofstream(dir / name) << "x";
+    }
+    const auto in = [&](const char* name) { return (dir / name).string(); };
+    const inputs::HandedFiles sorted = inputs::SortHandedFiles(
+        {in("z.RMVB"), in("folder"), in("photo.jpg"), in("missing.avi"), in("视频 一.wmv"), in("clip.swf")});
+    EXPECT_EQ(sorted.added, (std::vector<std::string>{in("z.RMVB"), in("folder/0x.AVI"), in("folder/A.3G2"),
+                                                      in("folder/b.mp4"), in("视频 一.wmv"), in("clip.swf")}));
+    EXPECT_EQ(sorted.notVideos, std::vector<std::string>{in("photo.jpg")});
+    EXPECT_EQ(sorted.notFiles, std::vector<std::string>{in("missing.avi")});
+    fs::remove_all(dir);
 }

@@ -27,5 +27,5 @@ TEST(ProgramDirectory, IsTheExecutablesDirectoryWithoutTrailingSeparator) {
     ASSERT_FALSE(self.empty());
     const fs::path path = platform::PathFromUtf8(self);
     EXPECT_EQ(path.stem(), "tolvani_core_tests");
-    EXPECT_EQ(platform::ProgramDirectory(), platform::Utf8FromPath(path.parent_path()));
+    EXPECT_EQ(platform::ProgramDirectory(), platform::Utf8(path.parent_path()));
 }

@@ -257,7 +257,7 @@ TEST_F(ConvertTest, ProgressRisesInWholeNumbersAndEndsAtOneThousand) {
           "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=30 -c:v mpeg4 -q:v 5 -c:a libmp3lame -shortest '" +
           In("long.avi") + "'");
     const std::string progressFile = convert::ProgressFilePath(platform::DirectoryOf(VV_EXE));
-    ASSERT_TRUE(convert::ResetProgress(platform::DirectoryOf(VV_EXE)));
+    ASSERT_TRUE(convert::ResetProgress(progressFile));
 
     std::vector<std::string> argv = {"vv.exe"};
     auto args = platform::SplitCommandLine(

@@ -5,10 +5,6 @@
 
 namespace platform {
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) { return std::filesystem::path(std::string(utf8)); }
-
-std::string Utf8FromPath(const std::filesystem::path& path) { return path.string(); }
-
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {

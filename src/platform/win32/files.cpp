@@ -9,10 +9,6 @@ namespace platform {
 
 using win32::Widen;
 
-std::filesystem::path PathFromUtf8(std::string_view utf8) { return std::filesystem::path(Widen(utf8)); }
-
-std::string Utf8FromPath(const std::filesystem::path& path) { return win32::Narrow(path.native()); }
-
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
     return ::_wfopen(Widen(path).c_str(), Widen(mode).c_str());
 }
