@@ -10,7 +10,7 @@ packages=(
   libopencore-amrnb-dev
   libgtest-dev
   fonts-wqy-microhei
-  xvfb xauth ffmpeg
+  xvfb xauth ffmpeg valgrind
   dpkg-dev lintian desktop-file-utils appstream xdotool
 )
 # The Windows build (scripts/build-windows.sh, which names the posix-threads compilers of

@@ -113,6 +113,7 @@ void CMorvenDlg::BindControls() {
     // event of its own, so the click is taken where the toolkit delivers it and read
     // once the list has updated its selection.
     platform::OnListClick(m_list, [this] { CallAfter(&CMorvenDlg::OnClickList); });
+    platform::ListRowsWindow(m_list)->Bind(wxEVT_MOTION, &CMorvenDlg::ShowRowTip, this);
 
     // The template gives each drop-down list the height of its opened list; the
     // visible control keeps its natural height.

@@ -10,6 +10,8 @@
 #include <wx/dialog.h>
 
 #include "convert/contract.h"
+#include "convert/outcome.h"
+#include "convert/run_log.h"
 #include "platform/private_folder.h"
 #include "profiles/presets.h"
 #include "skin/CExplorer1.h"
@@ -95,11 +97,12 @@ private:
     std::string m_szSampleRate;
     std::string m_szAudioBitrate;
     std::string m_szChannels;
-    wxTimer m_timer;                       // timer 1: polls a running conversion
-    std::vector<bool> m_rowFailed;         // rows of this run whose conversion failed
-    bool m_bInRowStart = false;            // a row start is under way (its question may be open)
-    bool m_bClosing = false;               // the close step has run: nothing new starts
-    wxWindow* m_focusBeforeRun = nullptr;  // the editing control the run took the focus from
+    wxTimer m_timer;                                 // timer 1: polls a running conversion
+    std::vector<convert::RowOutcome> m_rowOutcomes;  // what became of each row of this run
+    std::vector<wxString> m_rowTips;                 // each row's tooltip: why it failed, or vv.exe's notes
+    bool m_bInRowStart = false;                      // a row start is under way (its question may be open)
+    bool m_bClosing = false;                         // the close step has run: nothing new starts
+    wxWindow* m_focusBeforeRun = nullptr;            // the editing control the run took the focus from
     bool m_bInitialised = false;
     std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
     std::unique_ptr<RunEndNotifier> m_notifier;  // a desktop notification by default
@@ -151,6 +154,10 @@ private:
     void OnTimer(wxTimerEvent& event);
     // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
     void RowStart();
+    // The current row has ended: its outcome is kept for the row and the completion box,
+    // and the log gets an entry.
+    void EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry);
+    convert::LogEntry LogEntryOf(const JobOutcome& outcome) const;
     // The progress file of this copy's running conversion.
     std::string ProgressFile() const;
     // Rewrites every row's status and moves the bar with the running file.
@@ -173,6 +180,10 @@ private:
     // in the order given; what the add button would not take is listed in one message,
     // shown at once or, at start-up, once the window shows. False during a run.
     bool TakeHandedFiles(const std::vector<std::string>& names, bool atStart);
+    // Keeps the rows' tooltips in step with rows inserted into the list.
+    void TipsInserted(long at, std::size_t count);
+    // The pointer over a row shows its tooltip.
+    void ShowRowTip(wxMouseEvent& event);
     // Lets the window and its list take files dropped from the file manager.
     void AcceptDrops();
     class DropTarget;

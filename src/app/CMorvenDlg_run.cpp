@@ -11,6 +11,8 @@
 
 #include "app/CMorvenDlg.h"
 #include "convert/brisk.h"
+#include "convert/outcome.h"
+#include "convert/run_log.h"
 #include "convert/run_naming.h"
 #include "platform/narrow.h"
 #include "platform/paint_now.h"
@@ -66,9 +68,9 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
     }
     // A folder that cannot take the outputs would fail every row: say so before starting.
     const wxString dir = OutputDirEdit()->GetValue();
-    if (!convert::OutputFolderProblem(platform::ToNarrow(dir)).empty()) {
-        wxMessageBox(wxString::Format(U("输出目录“%s”不存在或不能写入，请重新选择输出目录。"), dir), U("提示信息"),
-                     wxOK, this);
+    if (const std::string problem = convert::OutputFolderProblem(platform::ToNarrow(dir)); !problem.empty()) {
+        wxMessageBox(wxString::Format(U("输出目录“%s”%s，请重新选择输出目录。"), dir, U(problem.c_str())),
+                     U("提示信息"), wxOK, this);
         return;
     }
 
@@ -79,7 +81,8 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
     m_progress->SetValue(0);
     m_nRowCount = m_list->GetItemCount();
     m_nCurrentRow = 0;
-    m_rowFailed.assign(static_cast<std::size_t>(m_nRowCount), false);
+    m_rowOutcomes.assign(static_cast<std::size_t>(m_nRowCount), {});
+    m_rowTips.assign(static_cast<std::size_t>(m_nRowCount), {});
     RowStart();
     m_timer.Start(kPollMilliseconds);
 }
@@ -111,15 +114,18 @@ void CMorvenDlg::RowStart() {
     const convert::ComposedCommand command = convert::ComposeCommand(in, CurrentOptions(), out);
     if (!command.ok) {
         // Too long for the tool's command line: this row fails instead of running cut short.
-        m_rowFailed[static_cast<std::size_t>(m_nCurrentRow)] = true;
         m_szCommand[0] = '\0';
+        EndRow(convert::CommandTooLong(command.error), {in, {}, "not started: " + command.error, {}, {}});
         m_bInRowStart = false;
         return;
     }
     std::memcpy(m_szCommand, command.command.c_str(), command.command.size() + 1);
     const std::string progress = ProgressFile();
     convert::ResetProgress(progress);
-    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir, {std::string(convert::kProgressFileVariable) + "=" + progress});
+    std::string handover = convert::kProgressFileVariable;  // NAME=path for vv.exe's environment
+    handover += '=';
+    handover += progress;
+    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir, {handover});
     m_bInRowStart = false;
 }
 
@@ -133,9 +139,10 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
     const bool rowEnded = m_pJob == nullptr || m_pJob->IsFinished();
     if (rowEnded) {
         if (m_pJob != nullptr) {
-            if (!m_pJob->Outcome().Succeeded()) m_rowFailed[static_cast<std::size_t>(m_nCurrentRow)] = true;
+            const JobOutcome outcome = m_pJob->Outcome();
             delete m_pJob;
             m_pJob = nullptr;
+            EndRow(convert::DescribeOutcome(outcome), LogEntryOf(outcome));
         }
         if (m_nCurrentRow < m_nRowCount - 1) {
             m_progress->SetValue(1000);
@@ -153,21 +160,46 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
             m_timer.Stop();
             m_progress->SetValue(1000);
             RefreshStatuses(true);
-            const auto failed = std::count(m_rowFailed.begin(), m_rowFailed.end(), true);
+            const auto failed = std::count_if(m_rowOutcomes.begin(), m_rowOutcomes.end(),
+                                              [](const convert::RowOutcome& o) { return o.failed; });
             // A user who went elsewhere during a long run hears of its end from the desktop.
             if (!IsActive()) {
                 m_notifier->Notify(this, U("转换完成"),
                                    wxString::Format(U("%d 个文件已转换，%d 个失败"),
                                                     m_nRowCount - static_cast<int>(failed), static_cast<int>(failed)));
             }
-            wxString text = U("转换完成");
-            if (failed > 0) text += wxString::Format(U("\n%d 个文件转换失败"), static_cast<int>(failed));
-            wxMessageBox(text, U("转换完成"), wxOK, nullptr);
+            std::vector<convert::FinishedRow> rows;
+            for (int i = 0; i < m_nRowCount; ++i) {
+                rows.push_back(
+                    {platform::ToNarrow(m_list->GetItemText(i, 0)), m_rowOutcomes[static_cast<std::size_t>(i)]});
+            }
+            wxMessageBox(U(convert::CompletionText(rows, convert::DefaultLogPath()).c_str()), U("转换完成"), wxOK,
+                         nullptr);
             m_progress->SetValue(1000);
             return;
         }
     }
     RefreshStatuses(false);
+}
+
+convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
+    std::string result;
+    switch (outcome.kind) {
+        case JobOutcome::Kind::Exited: result = "exit status " + std::to_string(outcome.code); break;
+        case JobOutcome::Kind::Signalled: result = "ended by signal " + std::to_string(outcome.code); break;
+        case JobOutcome::Kind::StartFailed: result = "not started: " + outcome.reason; break;
+        case JobOutcome::Kind::Terminated:
+        case JobOutcome::Kind::Running: result = "stopped when the window closed"; break;
+    }
+    return {platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0)), m_szCommand, result, outcome.elapsed,
+            outcome.outputTail};
+}
+
+void CMorvenDlg::EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry) {
+    const auto row = static_cast<std::size_t>(m_nCurrentRow);
+    if (row < m_rowOutcomes.size()) m_rowOutcomes[row] = outcome;
+    if (row < m_rowTips.size()) m_rowTips[row] = U(outcome.Tip().c_str());
+    convert::AppendToLog(convert::DefaultLogPath(), entry);  // a log that cannot be written is skipped
 }
 
 std::string CMorvenDlg::ProgressFile() const {
@@ -178,7 +210,7 @@ std::string CMorvenDlg::ProgressFile() const {
 void CMorvenDlg::RefreshStatuses(bool complete) {
     for (int i = 0; i < m_nRowCount && i < m_list->GetItemCount(); ++i) {
         const convert::RowState state =
-            convert::StateOfRow(i, m_nCurrentRow, complete, m_rowFailed[static_cast<std::size_t>(i)]);
+            convert::StateOfRow(i, m_nCurrentRow, complete, m_rowOutcomes[static_cast<std::size_t>(i)].failed);
         int v = 0;
         if (state == convert::RowState::Running) {
             v = convert::ReadProgress(ProgressFile());

@@ -126,10 +126,13 @@ void BriskFFmpeg::Run() {
 
     // Read without the lock: only this thread changes m_process from here on (ReapGroup,
     // under the lock); the destructor's stop requests only read it.
+    const auto started = std::chrono::steady_clock::now();
     const platform::ProcessEnd end = platform::WaitForEnd(m_process);
 
     std::lock_guard guard(m_jobLock);
     platform::ReapGroup(m_process);
+    m_outcome.outputTail = end.outputTail;
+    m_outcome.elapsed = std::chrono::steady_clock::now() - started;
     if (m_outcome.kind != JobOutcome::Kind::Terminated) {
         m_outcome.kind = end.signalled ? JobOutcome::Kind::Signalled : JobOutcome::Kind::Exited;
         m_outcome.code = end.code;

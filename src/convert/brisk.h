@@ -76,7 +76,9 @@ struct JobOutcome {
     };
     Kind kind = Kind::Running;
     int code = 0;
-    std::string reason;  // for a failure: what went wrong, in one line
+    std::string reason;                             // for a failure: what went wrong, in one line
+    std::string outputTail;                         // the last few kilobytes the tool printed
+    std::chrono::steady_clock::duration elapsed{};  // from the tool's start to its end
 
     bool Succeeded() const { return kind == Kind::Exited && code == 0; }
 };

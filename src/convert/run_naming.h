@@ -28,8 +28,8 @@ bool FileExists(const std::string& path);
 // when that exists too, the first free "重命名B(2).E", "重命名B(3).E", ...
 std::string RenamedOutputPath(std::string_view dir, std::string_view base, std::string_view ext);
 
-// Why a folder cannot take the outputs ("" when it can): missing, not a folder, or not
-// writable.
+// Why a folder cannot take the outputs, in the window's words ("" when it can): missing
+// ("不存在"), not a folder ("不是文件夹") or not writable ("不能写入").
 std::string OutputFolderProblem(const std::string& dir);
 
 inline constexpr const char* kStatusDone = "已完成";

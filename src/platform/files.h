@@ -28,8 +28,8 @@ bool SameExistingFile(const std::string& a, const std::string& b);
 // nowhere still takes the name.
 bool PathTaken(const std::string& path);
 
-// Why a folder cannot take new files, or "" when it can: "does not exist", "is not a
-// folder" or "cannot be written".
+// Why a folder cannot take new files, in the window's words, or "" when it can: missing
+// ("不存在"), not a folder ("不是文件夹") or not writable ("不能写入").
 std::string FolderProblem(const std::string& dir);
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <functional>
 
 class wxListCtrl;
+class wxWindow;
 
 namespace platform {
 
@@ -11,5 +12,9 @@ namespace platform {
 // an inner window of the list, which gets the button's release; the Win32 list view
 // keeps the release to itself, so there the press is followed instead.
 void OnListClick(wxListCtrl* list, std::function<void()> onClick);
+
+// The window that gets the mouse's moves over a list control's rows: GTK's inner window
+// of the list, the Win32 list view itself.
+wxWindow* ListRowsWindow(wxListCtrl* list);
 
 }  // namespace platform

@@ -24,6 +24,7 @@
 #include "convert/brisk.h"
 #include "convert/contract.h"
 #include "platform/app_path.h"
+#include "platform/list_click.h"
 #include "platform/narrow.h"
 #include "platform/process.h"
 
@@ -90,8 +91,10 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "in");
         fs::create_directories(dir_ / "out");
+        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);  // the run log stays with the test
         dlg_ = new CMorvenDlg();
         dlg_->Show();
+        dlg_->Raise();
         guitest::Yield();
         Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow((dir_ / "out").string()));
         guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "mp4");
@@ -119,6 +122,16 @@ protected:
     }
 
     bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).m_pJob != nullptr; }
+
+    // The tooltip a row shows with the real pointer resting on it.
+    wxString HoverTip(long row) {
+        wxRect rect;
+        Peer(dlg_).m_list->GetItemRect(row, rect);
+        wxUIActionSimulator().MouseMove(Peer(dlg_).m_list->ClientToScreen(rect.GetPosition() + wxPoint(30, 4)));
+        guitest::Yield(10);
+        return platform::ListRowsWindow(Peer(dlg_).m_list)->GetToolTipText();
+    }
+    std::string LogPath() const { return (dir_ / "state" / "tolvani" / "tolvani.log").string(); }
 
     // Presses "立即转换" and lets the run go to its end, noting the statuses after every
     // tick (several ticks can fall into one pass of the event loop).
@@ -198,17 +211,74 @@ TEST_F(RunTest, ConvertsEveryRowTopFirstAndReportsCompletion) {
     }
 }
 
-TEST_F(RunTest, AFailedRowSaysSoAndTheRunGoesOn) {
-    AddClip("a.avi");
+TEST_F(RunTest, EachFailedFileSaysWhyInItsRowTheCompletionBoxAndTheLog) {
+    const bool root = ::geteuid() == 0;  // a full disk is a small tmpfs, which only root mounts
+    const fs::path out = dir_ / "out";
+    if (root) {
+        ASSERT_EQ(std::system(("mount -t tmpfs -o size=400k tmpfs '" + out.string() + "'").c_str()), 0);
+    }
+    struct Unmount {
+        bool on;
+        fs::path dir;
+        ~Unmount() {
+            if (on) {
+                EXPECT_EQ(std::system(("umount '" + dir.string() + "'").c_str()), 0);
+            }
+        }
+    } unmount{root, out};
+
+    fs::path deep = dir_ / "in";  // an input whose path alone passes the command line's limit
+    for (int i = 0; i < 11; ++i) deep /= std::string(200, static_cast<char>('a' + i));
+    fs::create_directories(deep);
+    fs::copy_file(clips_ / "a.avi", deep / "deep.avi");
+    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((deep / "deep.avi").string()));
+    if (root) {
+        MakeClip(dir_ / "in" / "big.avi", 20, "640x480");  // more than the disk holds
+        Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "big.avi").string()));
+    }
     std::ofstream(dir_ / "in" / "broken.avi") << std::string(10000, 'x');
     Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "broken.avi").string()));
-    AddClip("c.avi");  // rows: c, broken, a
+    AddClip("a.avi");  // rows: a, broken, [big,] deep
     wxString text;
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
-    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("失败"), U("已完成")}));
-    EXPECT_EQ(text, U("转换完成\n1 个文件转换失败"));
-    EXPECT_TRUE(fs::exists(dir_ / "out" / "a.mp4"));
-    EXPECT_TRUE(fs::exists(dir_ / "out" / "c.mp4"));
+
+    std::vector<wxString> failed = {U("失败"), U("失败")};
+    if (root) failed.push_back(U("失败"));
+    failed.insert(failed.begin(), U("已完成"));
+    EXPECT_EQ(Statuses(), failed);
+    EXPECT_EQ(ProbeCodec(out / "a.mp4"), "mpeg4");
+    // Each row's tooltip, under the real pointer, gives the category and the reason.
+    std::vector<std::string> categories = {"无法读取输入文件", "命令行过长"};
+    if (root) categories.insert(categories.begin() + 1, "磁盘空间不足");
+    for (std::size_t i = 0; i < categories.size(); ++i) {
+        SCOPED_TRACE(categories[i]);
+        const wxString tip = HoverTip(static_cast<long>(i + 1));
+        EXPECT_TRUE(tip.StartsWith(U(categories[i].c_str()) + U("："))) << tip;
+        EXPECT_NE(text.find(U(categories[i].c_str())), wxString::npos) << text;  // and the box lists it
+    }
+    EXPECT_EQ(HoverTip(0), "");  // the row that converted has nothing to say
+    const wxString count = wxString::Format(U("转换完成\n%d 个文件转换失败\nbroken.avi — 无法读取输入文件："),
+                                            static_cast<int>(categories.size()));
+    EXPECT_TRUE(text.StartsWith(count)) << text;
+    EXPECT_TRUE(text.EndsWith(platform::FromNarrow(LogPath()))) << text;
+
+    // Without vv.exe beside the program, the row names where it was looked for.
+    const fs::path empty = dir_ / "no tool";
+    fs::create_directories(empty);
+    Peer(dlg_).m_szAppDir = empty.string();
+    Peer(dlg_).m_list->DeleteAllItems();
+    AddClip("c.avi");
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
+    EXPECT_TRUE(HoverTip(0).StartsWith(U("转换程序无法启动："))) << HoverTip(0);
+    EXPECT_NE(HoverTip(0).find(platform::FromNarrow((empty / "vv.exe").string())), wxString::npos);
+
+    // The log holds an entry for every row.
+    std::ifstream log(LogPath());
+    const std::string entries((std::istreambuf_iterator<char>(log)), {});
+    std::size_t n = 0;
+    for (auto at = entries.find("\n  command: "); at != std::string::npos; at = entries.find("\n  command: ", at + 1))
+        ++n;
+    EXPECT_EQ(n, categories.size() + 2);
 }
 
 TEST_F(RunTest, ExistingOutputIsOverwrittenOnlyOnOk) {
@@ -282,18 +352,6 @@ TEST_F(RunTest, RefusesToStartWithoutAUsableOutputFolderOrFiles) {
     EXPECT_FALSE(Running());
     EXPECT_TRUE(dlg_->FindWindow(IDC_CONVERT)->IsEnabled());
     EXPECT_EQ(Statuses(), (std::vector<wxString>{""}));
-}
-
-TEST_F(RunTest, ACommandTooLongForTheToolFailsItsRowInsteadOfRunningCut) {
-    fs::path deep = dir_ / "out";
-    for (int i = 0; i < 12; ++i) deep /= std::string(200, static_cast<char>('a' + i));
-    fs::create_directories(deep);
-    Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow(deep.string()));
-    AddClip("a.avi");
-    wxString text;
-    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
-    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("失败")}));
-    EXPECT_EQ(text, U("转换完成\n1 个文件转换失败"));
 }
 
 TEST_F(RunTest, ACloseRequestDuringThePauseBetweenRowsStartsNothingMore) {
@@ -447,7 +505,7 @@ TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
     Peer(dlg_).m_list->InsertItem(0, "/v/clip.avi");
     Peer(dlg_).m_nRowCount = 1;
     Peer(dlg_).m_nCurrentRow = 0;
-    Peer(dlg_).m_rowFailed.assign(1, false);
+    Peer(dlg_).m_rowOutcomes.assign(1, {});
     Peer(dlg_).m_pJob = new BriskFFmpeg(("vv.exe hang " + (tool / "pids").string()).c_str(), tool.string());
 
     const std::pair<const char*, const char*> cases[] = {{"1000", "100%"}, {"999", "99%"},  {"1001", "--%"},

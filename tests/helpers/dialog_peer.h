@@ -26,7 +26,7 @@ public:
           m_szAudioCodec(d.m_szAudioCodec),
           m_szAudioBitrate(d.m_szAudioBitrate),
           m_timer(d.m_timer),
-          m_rowFailed(d.m_rowFailed),
+          m_rowOutcomes(d.m_rowOutcomes),
           m_notifier(d.m_notifier),
           d_(d) {}
 
@@ -48,7 +48,7 @@ public:
     std::string& m_szAudioCodec;
     std::string& m_szAudioBitrate;
     wxTimer& m_timer;
-    std::vector<bool>& m_rowFailed;
+    std::vector<convert::RowOutcome>& m_rowOutcomes;
     std::unique_ptr<RunEndNotifier>& m_notifier;
 
     wxChoice* List(int id) const { return d_.List(id); }

@@ -28,6 +28,7 @@
 
 #include "convert/brisk.h"
 #include "platform/app_path.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/stop_request.h"
 #include "platform/tool_main.h"
@@ -111,7 +112,8 @@ int ToolMain(const std::vector<std::string>& argv) {
         const std::string& input = argv[2];
         const auto slow = input.find("slow");
         if (slow == std::string::npos) return 1;
-        if (const char* progress = std::getenv("TOLVANI_PROGRESS_FILE"); progress && input[slow + 4] == '-') {
+        if (const std::string progress = platform::EnvironmentValue("TOLVANI_PROGRESS_FILE");
+            !progress.empty() && input[slow + 4] == '-') {
             std::ofstream(platform::PathFromUtf8(progress)) << std::atoi(input.c_str() + slow + 5);
         }
         platform::WatchStopRequests([](int) { std::_Exit(143); });

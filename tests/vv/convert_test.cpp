@@ -1,14 +1,23 @@
 // vv.exe converting generated clips, checked with ffprobe.
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <spawn.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+
+#include "damage.h"
 
 #include "convert/contract.h"
 #include "platform/app_path.h"
@@ -60,7 +69,7 @@ std::string Shell(const std::string& command) {
 std::map<std::string, std::map<std::string, std::string>> Probe(const std::string& path) {
     const std::string text = Shell(
         "ffprobe -v error -show_entries "
-        "stream=codec_type,codec_name,width,height,avg_frame_rate,r_frame_rate,sample_rate,channels:format=duration "
+        "stream=codec_type,codec_name,width,height,avg_frame_rate,r_frame_rate,sample_rate,channels,bit_rate:format=duration "
         "-of flat '" + path + "'");
     std::map<std::string, std::map<std::string, std::string>> result;
     std::map<std::string, std::map<std::string, std::string>> byIndex;
@@ -78,6 +87,65 @@ std::map<std::string, std::map<std::string, std::string>> Probe(const std::strin
     }
     for (auto& [owner, fields] : byIndex) result[fields["codec_type"]] = fields;
     return result;
+}
+
+int ShellStatus(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What a player finds in a file: packets per kind, duration, and whether all of it decodes.
+struct Contents {
+    int video = 0, audio = 0;
+    double duration = 0;
+    bool decodes = false;
+};
+
+Contents Examine(const std::string& path) {
+    Contents c;
+    if (!fs::exists(path)) return c;
+    std::istringstream lines(Shell("ffprobe -v error -count_packets -show_entries stream=codec_type,nb_read_packets "
+                                   "-of csv=p=0 '" + path + "' 2>/dev/null"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto comma = line.find(',');
+        if (comma == std::string::npos) continue;
+        const int n = std::atoi(line.c_str() + comma + 1);
+        if (line.compare(0, comma, "video") == 0) c.video += n;
+        if (line.compare(0, comma, "audio") == 0) c.audio += n;
+    }
+    c.duration = std::atof(Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "' 2>/dev/null").c_str());
+    c.decodes = ShellStatus("ffmpeg -nostdin -v error -xerror -i '" + path + "' -f null - >/dev/null 2>&1") == 0;
+    return c;
+}
+
+// The ffmpeg command line's spelling of the window's option strings.
+std::string FfmpegOptions(const convert::OptionSlots& slots) {
+    std::string all;
+    for (const std::string& slot : slots) all += slot + " ";
+    for (auto at = all.find("-b "); at != std::string::npos; at = all.find("-b ", at + 1)) all.replace(at, 3, "-b:v ");
+    return all;
+}
+
+// The peak memory (KiB) of one vv.exe run; -1 when it failed.
+long PeakKiB(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"vv.exe"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (std::string& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, VV_EXE, &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    struct rusage usage {};
+    if (::wait4(pid, &status, 0, &usage) != pid) return -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
 }
 
 // Running and not yet a zombie waiting to be reaped.
@@ -102,6 +170,8 @@ protected:
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         const std::string d = dir_.string();
+        // Each test process's vv.exe runs write their own progress file (tests run in parallel).
+        ::setenv("TOLVANI_PROGRESS_FILE", (dir_ / "progress.txt").c_str(), 1);
         Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
               "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 "
               "-c:v mpeg4 -c:a libmp3lame -shortest '" + d + "/clip.avi'");
@@ -250,14 +320,187 @@ TEST_F(ConvertTest, PathsWithBlanksAndChineseWork) {
     const VvRun run = RunProfile((dir_ / "视频 输入" / "我的 片段.avi").string(), kCases[0].slots, out);
     ASSERT_TRUE(run.ok) << run.output;
     EXPECT_EQ(Probe(out)["video"]["codec_name"], "h263");
+
+    // Names are files, never protocols; the last argument is the output whatever it begins with.
+    fs::copy_file(dir_ / "clip.avi", dir_ / "a:b.avi");
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_);
+    const VvRun relative = RunVv({"-i", "a:b.avi", "-y", "-vcodec", "mpeg4", "-acodec", "mp2", "-out.avi"});
+    fs::current_path(before);
+    ASSERT_TRUE(relative.ok) << relative.output;
+    EXPECT_EQ(Probe(In("-out.avi"))["audio"]["codec_name"], "mp2");
+}
+
+TEST_F(ConvertTest, DamagedInputsConvertAtLeastAsWellAsFfmpeg) {
+    const auto make = [&](const std::string& name, const std::string& video, const std::string& audio) {
+        Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+              "sine=frequency=440:sample_rate=44100:duration=3 " + video + " " + audio + " -shortest '" + In(name) + "'");
+        return vvtest::ReadFile(In(name));
+    };
+    const std::string flv = make("d.flv", "-c:v flv", "-c:a libmp3lame");
+    const std::string mp4 = make("d.mp4", "-c:v mpeg4", "-c:a aac");
+    const std::string mpg = make("d.mpg", "-c:v mpeg1video", "-c:a mp2");
+    struct Input {
+        std::string name;
+        std::string data;
+        double seconds;  // of real content
+    };
+    std::vector<Input> inputs;
+    for (const auto& [ext, data] : {std::pair{"flv", flv}, {"mp4", mp4}, {"mpg", mpg}}) {
+        inputs.push_back({std::string("cut.") + ext, vvtest::Truncated(data, 0.6), 3});
+        inputs.push_back({std::string("zeroed.") + ext, vvtest::Zeroed(data, 11, 2048), 3});
+        for (std::uint32_t seed : {7u, 8u, 9u}) {
+            inputs.push_back({"flip" + std::to_string(seed) + "." + ext, vvtest::Flipped(data, seed, 3), 3});
+        }
+    }
+    inputs.push_back({"jump.flv", vvtest::FlvTimestampJump(flv, 10, 0x80000000u), 3});  // one tag at 24 days
+    inputs.push_back({"early.flv", vvtest::FlvTimestampJump(flv, 20, 2500), 3});        // one tag 1.7 s early
+    inputs.push_back({"doubled.mpg", mpg + mpg, 6});
+    inputs.push_back({"timescale0.mp4", vvtest::ZeroTimeScale(mp4), 3});
+    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 "
+          "-filter_complex '[0:v]trim=end_frame=1[v]' -map '[v]' -map 1:a -c:v mpeg4 -c:a aac '" + In("one frame.mp4") + "'");
+    inputs.push_back({"one frame.mp4", vvtest::ReadFile(In("one frame.mp4")), 3});
+    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i anullsrc=r=44100 "
+          "-map 0:v -map 1:a -af atrim=end_sample=0 -c:v mpeg4 -c:a mp2 -t 3 '" + In("silent audio.avi") + "'");
+    inputs.push_back({"silent audio.avi", vvtest::ReadFile(In("silent audio.avi")), 3});
+
+    const convert::OptionSlots& slots = kCases[2].slots;  // the mp4 default
+    for (const Input& input : inputs) {
+        SCOPED_TRACE(input.name);
+        ASSERT_FALSE(input.data.empty());
+        const std::string in = In("damaged " + input.name), vvOut = In(input.name + ".vv.mp4"), ffOut = In(input.name + ".ff.mp4");
+        vvtest::WriteFile(in, input.data);
+        const VvRun run = RunProfile(in, slots, vvOut);
+        ASSERT_TRUE(run.code == 0 || run.code == 1) << run.output;
+        if (!run.ok) {
+            const std::string last = platform::LastLine(run.output);
+            EXPECT_EQ(last.rfind("vv.exe: ", 0), 0u) << run.output;
+            EXPECT_EQ(last.find("vv.exe: note:"), std::string::npos) << run.output;
+        }
+        // ffmpeg as the reference, its output capped: it runs away on some of these.
+        ShellStatus("ffmpeg -nostdin -v error -y -i '" + in + "' " + FfmpegOptions(slots) + " -t 30 '" + ffOut + "' >/dev/null 2>&1");
+        const Contents vv = Examine(vvOut), ff = Examine(ffOut);
+        if (ff.decodes && ff.video > 0) {
+            EXPECT_TRUE(vv.decodes && vv.video > 0) << run.output;
+        }
+        if (ff.decodes && ff.audio > 0) {
+            EXPECT_TRUE(vv.decodes && vv.audio > 0) << run.output;
+        }
+        EXPECT_LE(vv.duration, input.seconds + 5);
+    }
+}
+
+TEST_F(ConvertTest, AFailingRunLeavesWhatStandsAtTheOutputPath) {
+    std::ofstream(In("garbage.avi")) << std::string(50000, 'x');
+    const std::string standing = "a file the user keeps\n";
+    const convert::OptionSlots& slots = kCases[2].slots;
+
+    vvtest::WriteFile(In("kept.mp4"), standing);
+    EXPECT_FALSE(RunProfile(In("garbage.avi"), slots, In("kept.mp4")).ok);
+    EXPECT_EQ(vvtest::ReadFile(In("kept.mp4")), standing);
+
+    // A link at the output path is replaced by the output; its target is never written.
+    vvtest::WriteFile(In("target.mp4"), standing);
+    fs::create_symlink(In("target.mp4"), In("link.mp4"));
+    EXPECT_FALSE(RunProfile(In("garbage.avi"), slots, In("link.mp4")).ok);
+    EXPECT_TRUE(fs::is_symlink(In("link.mp4")));
+    const VvRun replaced = RunProfile(In("clip.avi"), slots, In("link.mp4"));
+    ASSERT_TRUE(replaced.ok) << replaced.output;
+    EXPECT_FALSE(fs::is_symlink(In("link.mp4")));
+    EXPECT_EQ(Probe(In("link.mp4"))["video"]["codec_name"], "mpeg4");
+    EXPECT_EQ(vvtest::ReadFile(In("target.mp4")), standing);
+
+    // Killed outright in the middle: the file standing there is still the old one.
+    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=20 -f lavfi -i sine=duration=20 "
+          "-c:v mpeg4 -c:a libmp3lame -shortest '" + In("twenty.avi") + "'");
+    auto args = platform::SplitCommandLine(convert::ComposeCommand(In("twenty.avi"), kCases[7].slots, In("kept.mp4")).command);
+    platform::StartedProcess p = platform::StartHidden(VV_EXE, args);
+    ASSERT_GT(p.pid, 0);
+    std::this_thread::sleep_for(1s);
+    ::kill(p.pid, SIGKILL);
+    platform::WaitForEnd(p);
+    platform::ReapGroup(p);
+    EXPECT_EQ(vvtest::ReadFile(In("kept.mp4")), standing);
+
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+    }
+}
+
+TEST_F(ConvertTest, StoppedBySigtermLeavesAPlayableOutput) {
+    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=120 -f lavfi -i sine=duration=120 "
+          "-c:v mpeg4 -q:v 8 -c:a libmp3lame -shortest '" + In("two minutes.avi") + "'");
+    const std::string out = In("stopped.mp4");
+    auto args = platform::SplitCommandLine(convert::ComposeCommand(In("two minutes.avi"), kCases[7].slots, out).command);
+    platform::StartedProcess p = platform::StartHidden(VV_EXE, args);
+    ASSERT_GT(p.pid, 0);
+    std::this_thread::sleep_for(2s);
+    const auto stopAt = std::chrono::steady_clock::now();
+    ::kill(p.pid, SIGTERM);
+    const platform::ProcessEnd end = platform::WaitForEnd(p);
+    const auto finishing = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopAt);
+    platform::ReapGroup(p);
+    RecordProperty("finishing_ms", static_cast<int>(finishing.count()));  // reported, not judged
+
+    EXPECT_FALSE(end.signalled);
+    EXPECT_EQ(end.code, 128 + SIGTERM) << end.outputTail;
+    EXPECT_NE(platform::LastLine(end.outputTail).find("stopped by SIGTERM"), std::string::npos) << end.outputTail;
+    const Contents c = Examine(out);
+    EXPECT_TRUE(c.decodes);
+    EXPECT_GT(c.video, 0);
+    EXPECT_GT(c.audio, 0);
+    EXPECT_GT(c.duration, 0.5);
+    EXPECT_LT(c.duration, 110);
+}
+
+TEST_F(ConvertTest, MemoryStaysFlatWhileADeclaredStreamStaysSilent) {
+    // Video with an audio stream that never yields a packet: the output cannot wait for it.
+    // (Noisy pictures, so that the encoded video is large: 30 MB held would show.)
+    const auto make = [&](int seconds) {
+        const std::string name = In("silent " + std::to_string(seconds) + ".avi");
+        Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=" + std::to_string(seconds) +
+              " -f lavfi -i anullsrc=r=44100 -map 0:v -map 1:a -vf noise=alls=80:allf=t+u -af atrim=end_sample=0 "
+              "-c:v mpeg4 -q:v 6 -c:a mp2 -t " +
+              std::to_string(seconds) + " '" + name + "'");
+        return name;
+    };
+    const auto peak = [&](const std::string& in) {
+        return PeakKiB({"-i", in, "-y", "-vcodec", "mpeg4", "-b", "4000k", "-s", "320x240", "-acodec", "mp2", In("silent.avi")});
+    };
+    const long shortPeak = peak(make(12));
+    const long longPeak = peak(make(72));
+    ASSERT_GT(shortPeak, 0);
+    ASSERT_GT(longPeak, 0);
+    EXPECT_LT(longPeak - shortPeak, 8 * 1024) << shortPeak << " KiB for 12 s, " << longPeak << " KiB for 72 s";
+}
+
+TEST_F(ConvertTest, SettingsAnEncoderCannotTakeAreReplacedWithANote) {
+    convert::OptionSlots mp2 = kCases[3].slots;  // avi, MP2
+    mp2[5] = "-ar 8000";
+    VvRun run = RunProfile(In("clip.avi"), mp2, In("mp2 8000.avi"));
+    ASSERT_TRUE(run.ok) << run.output;
+    EXPECT_EQ(run.output.rfind("vv.exe: note: ", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("16000 Hz"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << "one line";
+    EXPECT_EQ(Probe(In("mp2 8000.avi"))["audio"]["sample_rate"], "16000");
+
+    convert::OptionSlots mp3 = kCases[8].slots;  // avi, MP3 at 320 kbit/s
+    mp3[0] = "-vcodec  mpeg4";
+    mp3[5] = "-ar 8000";
+    run = RunProfile(In("clip.avi"), mp3, In("mp3 8000.avi"));
+    ASSERT_TRUE(run.ok) << run.output;
+    EXPECT_NE(run.output.find("vv.exe: note: "), std::string::npos) << run.output;
+    auto probe = Probe(In("mp3 8000.avi"));
+    EXPECT_EQ(probe["audio"]["sample_rate"], "8000");
+    EXPECT_EQ(probe["audio"]["bit_rate"], "64000");
 }
 
 TEST_F(ConvertTest, ProgressRisesInWholeNumbersAndEndsAtOneThousand) {
     Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=640x480:rate=25:duration=30 "
           "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=30 -c:v mpeg4 -q:v 5 -c:a libmp3lame -shortest '" +
           In("long.avi") + "'");
-    const std::string progressFile = convert::ProgressFilePath(platform::DirectoryOf(VV_EXE));
-    ASSERT_TRUE(convert::ResetProgress(progressFile));
+    const std::string progressFile = In("progress.txt");
+    std::ofstream(progressFile) << "0";
 
     std::vector<std::string> argv = {"vv.exe"};
     auto args = platform::SplitCommandLine(

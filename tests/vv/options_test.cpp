@@ -2,6 +2,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
+#include "audio_settings.h"
+#include "encoder.h"
 #include "platform/cmdline.h"
 #include "vv_options.h"
 
@@ -55,6 +57,7 @@ TEST(VvOptions, RefusesWhatItCannotUnderstand) {
     EXPECT_THROW(Parse("vv.exe -y out.avi"), VvError);                  // no input
     EXPECT_THROW(Parse("vv.exe -i in.avi -y"), VvError);                // no output
     EXPECT_THROW(Parse("vv.exe -i in.avi -y a.avi b.avi"), VvError);    // two outputs
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -acodec"), VvError);        // an option, not an output
     EXPECT_THROW(Parse("vv.exe -i in.avi -fpre /no/such/h264.dat out.mp4"), VvError);
 }
 
@@ -63,4 +66,48 @@ TEST(VvOptions, PresetFileIsKeyValueLines) {
               (std::vector<std::pair<std::string, std::string>>{{"preset", "fast"}, {"g", "250"}}));
     EXPECT_THROW(vv::ParsePreset("preset fast\n"), VvError);
     EXPECT_THROW(vv::ParsePreset("=fast\n"), VvError);
+}
+
+TEST(VvAudioSettings, SettingsAnEncoderCannotTakeBecomeTheNearestItCan) {
+    const auto fit = [](const std::string& encoder, const int* rates, int rate, std::int64_t bitrate, int channels,
+                        std::vector<std::string>& changes) {
+        return vv::FitAudioSettings(encoder, rates, {rate, channels, bitrate}, true, true, true, changes);
+    };
+    const int mp2Rates[] = {44100, 48000, 32000, 22050, 24000, 16000, 0};
+    std::vector<std::string> changes;
+
+    // MP2 at 8000 Hz: 16000 Hz, and a bitrate MPEG-2 layer II has.
+    vv::AudioSettings got = fit("mp2", mp2Rates, 8000, 224000, 2, changes);
+    EXPECT_EQ(got.sampleRate, 16000);
+    EXPECT_EQ(got.bitrate, 160000);
+    EXPECT_EQ(changes.size(), 2u);
+
+    // MP3 at 8000 Hz tops out at 64 kbit/s; at 44100 Hz 320 kbit/s is fine.
+    changes.clear();
+    got = fit("libmp3lame", nullptr, 8000, 320000, 2, changes);
+    EXPECT_EQ(got.sampleRate, 8000);
+    EXPECT_EQ(got.bitrate, 64000);
+    EXPECT_EQ(changes.size(), 1u);
+    changes.clear();
+    got = fit("libmp3lame", nullptr, 44100, 320000, 2, changes);
+    EXPECT_EQ(got.bitrate, 320000);
+    EXPECT_TRUE(changes.empty());
+
+    // AAC's ceiling is 6144 bits per channel and 1024 samples.
+    got = fit("aac", nullptr, 8000, 160000, 1, changes);
+    EXPECT_EQ(got.bitrate, 48000);
+
+    // AMR-NB: 8000 Hz mono, at the nearest of its modes.
+    changes.clear();
+    got = fit(vv::kAmrNbName, nullptr, 44100, 12000, 2, changes);
+    EXPECT_EQ(got.sampleRate, 8000);
+    EXPECT_EQ(got.channels, 1);
+    EXPECT_EQ(got.bitrate, 12200);
+    EXPECT_EQ(changes.size(), 3u);
+
+    // A rate taken from the input changes without a note.
+    changes.clear();
+    got = vv::FitAudioSettings("mp2", mp2Rates, {11025, 2, 128000}, false, false, false, changes);
+    EXPECT_EQ(got.sampleRate, 16000);
+    EXPECT_TRUE(changes.empty());
 }

@@ -14,10 +14,20 @@ namespace vv {
 struct InputFormatCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
+// An output written through an AVIOContext of our own (AVFMT_FLAG_CUSTOM_IO) leaves
+// that context to its owner.
 struct OutputFormatCloser {
     void operator()(AVFormatContext* c) const {
-        if (c->pb != nullptr && !(c->oformat->flags & AVFMT_NOFILE)) avio_closep(&c->pb);
+        if (c->pb != nullptr && !(c->oformat->flags & AVFMT_NOFILE) && !(c->flags & AVFMT_FLAG_CUSTOM_IO)) {
+            avio_closep(&c->pb);
+        }
         avformat_free_context(c);
+    }
+};
+struct IoContextFree {
+    void operator()(AVIOContext* io) const {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
     }
 };
 struct CodecContextFree {
@@ -43,6 +53,7 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
 using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutFree>;
+using IoContextPtr = std::unique_ptr<AVIOContext, IoContextFree>;
 
 inline FramePtr MakeFrame() { return FramePtr(av_frame_alloc()); }
 inline PacketPtr MakePacket() { return PacketPtr(av_packet_alloc()); }

@@ -16,18 +16,39 @@ extern "C" {
 namespace vv {
 namespace {
 
+constexpr std::size_t kParts = static_cast<std::size_t>(LibraryPart::kOther) + 1;
 std::mutex gLogMutex;
-std::string gLastMessage;
+std::string gLastMessage[kParts];
 
-void LogCallback(void*, int level, const char* fmt, va_list args) {
-    if (level > AV_LOG_ERROR) return;
+LibraryPart PartOf(void* context) {
+    if (context == nullptr) return LibraryPart::kOther;
+    const AVClass* cls = *static_cast<AVClass**>(context);
+    if (cls == nullptr) return LibraryPart::kOther;
+    const AVClassCategory category = cls->get_category != nullptr ? cls->get_category(context) : cls->category;
+    switch (category) {
+        case AV_CLASS_CATEGORY_DEMUXER:
+        case AV_CLASS_CATEGORY_INPUT: return LibraryPart::kInput;
+        case AV_CLASS_CATEGORY_DECODER: return LibraryPart::kDecoder;
+        case AV_CLASS_CATEGORY_ENCODER: return LibraryPart::kEncoder;
+        case AV_CLASS_CATEGORY_MUXER:
+        case AV_CLASS_CATEGORY_OUTPUT: return LibraryPart::kOutput;
+        case AV_CLASS_CATEGORY_FILTER:
+        case AV_CLASS_CATEGORY_SWSCALER:
+        case AV_CLASS_CATEGORY_SWRESAMPLER: return LibraryPart::kFilter;
+        default: return LibraryPart::kOther;
+    }
+}
+
+void LogCallback(void* context, int level, const char* fmt, va_list args) {
+    // Warnings too: some refusals (the FLV muxer's "not in the proper order") come as one.
+    if (level > AV_LOG_WARNING) return;
     char line[512];
     std::vsnprintf(line, sizeof line, fmt, args);
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     if (text.empty()) return;
     std::lock_guard guard(gLogMutex);
-    gLastMessage = text;
+    gLastMessage[static_cast<std::size_t>(PartOf(context))] = text;
 }
 
 class LibavEncoder final : public Encoder {
@@ -76,10 +97,7 @@ public:
         for (const AmrMode& m : kAmrModes) {
             if (m.bitrate == bitrate) found = &m;
         }
-        if (found == nullptr) {
-            throw VvError("AMR-NB cannot encode at " + std::to_string(bitrate) +
-                          " bit/s (4.75k, 5.15k, 5.9k, 6.7k, 7.4k, 7.95k, 10.2k or 12.2k)");
-        }
+        if (found == nullptr) throw VvError("AMR-NB cannot encode at " + std::to_string(bitrate) + " bit/s");
         mode_ = found->mode;
         state_ = Encoder_Interface_init(0);
         if (state_ == nullptr) throw VvError("cannot start the AMR-NB encoder");
@@ -145,9 +163,22 @@ std::string ErrorText(int err) {
 
 void CaptureLibraryMessages() { av_log_set_callback(LogCallback); }
 
-std::string LastLibraryMessage() {
+void ClearLibraryMessage(LibraryPart part) {
     std::lock_guard guard(gLogMutex);
-    return gLastMessage;
+    gLastMessage[static_cast<std::size_t>(part)].clear();
+}
+
+std::string LastLibraryMessage(LibraryPart part) {
+    std::lock_guard guard(gLogMutex);
+    return gLastMessage[static_cast<std::size_t>(part)];
+}
+
+std::string LibraryReason(LibraryPart part, int err) {
+    const std::string text = ErrorText(err);
+    const std::string logged = LastLibraryMessage(part);
+    if (logged.empty()) return text;
+    if (logged.find(text) != std::string::npos) return logged;
+    return logged + " (" + text + ")";
 }
 
 CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
@@ -156,12 +187,10 @@ CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
     CodecContextPtr ctx(avcodec_alloc_context3(codec));
     if (!ctx) throw VvError("out of memory");
     configure(ctx.get());
+    const LibraryPart part = av_codec_is_encoder(codec) ? LibraryPart::kEncoder : LibraryPart::kDecoder;
+    ClearLibraryMessage(part);
     const int ret = avcodec_open2(ctx.get(), codec, options);
-    if (ret < 0) {
-        std::string reason = LastLibraryMessage();
-        if (reason.empty()) reason = ErrorText(ret);
-        throw VvError("cannot open " + what + " " + codec->name + ": " + reason);
-    }
+    if (ret < 0) throw VvError("cannot open " + what + " " + codec->name + ": " + LibraryReason(part, ret));
     return ctx;
 }
 

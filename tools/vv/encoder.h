@@ -36,15 +36,25 @@ CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
 std::unique_ptr<Encoder> MakeLibavEncoder(CodecContextPtr context);
 
 // The AMR-NB encoder: 8000 Hz mono signed 16-bit, frames of 160 samples; the bitrate
-// picks the AMR mode (4.75k to 12.2k).
+// picks the AMR mode and must be one of kAmrNbBitrates.
 std::unique_ptr<Encoder> MakeAmrNbEncoder(std::int64_t bitrate);
 inline constexpr const char* kAmrNbName = "libopencore_amrnb";
+inline constexpr std::int64_t kAmrNbBitrates[] = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
 
 // FFmpeg's text for an error number.
 std::string ErrorText(int err);
 
-// The last error message FFmpeg logged, for a one-line reason.
-std::string LastLibraryMessage();
+// Which part of the library logged a message.
+enum class LibraryPart { kInput, kDecoder, kFilter, kEncoder, kOutput, kOther };
+
+// Keeps the last error message each part of FFmpeg logs (nothing is printed).
 void CaptureLibraryMessages();
+// Forgets the part's last message, before a call whose failure is to be explained.
+void ClearLibraryMessage(LibraryPart part);
+// The part's last error message; empty when it logged none since it was cleared.
+std::string LastLibraryMessage(LibraryPart part);
+// The reason for a failed call: the message the part logged, with FFmpeg's text for the
+// error number (kept whole, e.g. "No space left on device").
+std::string LibraryReason(LibraryPart part, int err);
 
 }  // namespace vv

@@ -1,8 +1,13 @@
 // vv.exe: Tolvani's converter tool. Converts one input video into one output file as its
-// command line says, writes its progress to progress.txt beside itself, and exits 0
-// only when the output is complete; any failure ends with status 1 and a one-line
-// reason on standard error.
+// command line says, writes its progress to the file TOLVANI_PROGRESS_FILE names (else
+// progress.txt beside itself), and exits 0 only when the output is complete. Any failure
+// ends with status 1 and a one-line reason on standard error; a stop by SIGTERM, SIGINT
+// or SIGHUP leaves the output converted so far in place and ends with 128 + the signal (on
+// Windows the program's stop event counts as SIGTERM, Ctrl-C as SIGINT).
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -10,23 +15,49 @@
 #include "convert/contract.h"
 #include "encoder.h"
 #include "platform/app_path.h"
+#include "platform/environment.h"
+#include "platform/stop_request.h"
 #include "platform/tool_main.h"
+#include "stop.h"
 #include "transcoder.h"
 
+namespace {
+
+std::string ProgressPath() {
+    std::string chosen = platform::EnvironmentValue(convert::kProgressFileVariable);
+    if (!chosen.empty()) return chosen;
+    return platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName);
+}
+
+void PrintReason(std::string reason) {
+    for (char& c : reason) {
+        if (c == '\n' || c == '\r') c = ' ';  // the reason stays on one line
+    }
+    std::fprintf(stderr, "vv.exe: %s\n", reason.c_str());
+}
+
+}  // namespace
+
 int ToolMain(const std::vector<std::string>& argv) {
+    vv::InstallStopHandlers();
     try {
         vv::CaptureLibraryMessages();
         const std::vector<std::string> args(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
         const vv::Options options = vv::ParseArguments(args);
-        vv::ProgressWriter progress(platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName));
-        vv::Transcode(options, progress);
+        vv::ProgressWriter progress(ProgressPath());
+        const int stop = vv::Transcode(options, progress);
+        if (stop != 0) {
+            PrintReason("stopped by " + platform::StopRequestName(stop) + "; the output holds what was converted until then");
+            return 128 + stop;
+        }
         return 0;
     } catch (const std::exception& e) {
-        std::string reason = e.what();
-        for (char& c : reason) {
-            if (c == '\n' || c == '\r') c = ' ';  // the reason stays on one line
+        const int stop = vv::StopSignal();
+        if (stop != 0) {
+            PrintReason("stopped by " + platform::StopRequestName(stop) + ": " + e.what());
+            return 128 + stop;
         }
-        std::fprintf(stderr, "vv.exe: %s\n", reason.c_str());
+        PrintReason(e.what());
         return 1;
     }
 }

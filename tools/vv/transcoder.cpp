@@ -1,108 +1,225 @@
 #include "transcoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <deque>
 #include <map>
-#include <sys/stat.h>
 
+#include "audio_settings.h"
 #include "av_ptr.h"
 #include "convert/run_naming.h"
 #include "encoder.h"
+#include "output_file.h"
+#include "platform/files.h"
+#include "stop.h"
+#include "timeline.h"
 
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
 
 namespace vv {
 namespace {
 
-void Check(int ret, const std::string& what) {
-    if (ret < 0) throw VvError(what + ": " + ErrorText(ret));
-}
+constexpr AVRational kMicro{1, AV_TIME_BASE};
+// How long the output waits for every stream's first packet before it starts without
+// the streams still silent (in output time, and in encoded bytes held meanwhile).
+constexpr std::int64_t kHeaderWaitUs = 10'000'000;
+constexpr std::size_t kHeaderWaitBytes = std::size_t{32} << 20;
+// Decoding errors in a row after which the rest of a packet is given up.
+constexpr int kErrorsInARow = 64;
 
 std::string RatioText(AVRational r) { return std::to_string(r.num) + "/" + std::to_string(r.den); }
 
+#ifndef EDQUOT
+#define EDQUOT ENOSPC  // Windows' C runtime has no error number of its own for a full quota
+#endif
+
+bool IsWriteError(int err) {
+    for (const int e : {EIO, ENOSPC, EDQUOT, EFBIG, EROFS, EACCES, EPERM, EBADF, EPIPE}) {
+        if (err == AVERROR(e)) return true;
+    }
+    return false;
+}
+
+int InterruptOnStop(void*) { return StopSignal() != 0 ? 1 : 0; }
+
+// The channel layout as the filters name it; an unordered one becomes the usual layout
+// for its channel count.
+std::string LayoutName(const AVChannelLayout& layout) {
+    AVChannelLayout named{};
+    if (layout.order == AV_CHANNEL_ORDER_UNSPEC || !av_channel_layout_check(&layout)) {
+        av_channel_layout_default(&named, layout.nb_channels);
+    } else if (av_channel_layout_copy(&named, &layout) < 0) {
+        return {};
+    }
+    char text[128] = {};
+    av_channel_layout_describe(&named, text, sizeof text);
+    av_channel_layout_uninit(&named);
+    return text;
+}
+
+// What a stream's frames look like, as far as its filters care: a change rebuilds them.
+struct Shape {
+    int width = 0, height = 0;
+    int format = -1;
+    AVRational sar{0, 1};
+    int sampleRate = 0;
+    int channels = 0;
+    std::string layout;
+
+    bool operator==(const Shape& o) const {
+        return width == o.width && height == o.height && format == o.format && av_cmp_q(sar, o.sar) == 0 &&
+               sampleRate == o.sampleRate && channels == o.channels && layout == o.layout;
+    }
+    bool Usable(AVMediaType type) const {
+        if (type == AVMEDIA_TYPE_VIDEO) return width > 0 && height > 0 && format >= 0;
+        return sampleRate > 0 && channels > 0 && format >= 0 && !layout.empty();
+    }
+};
+
+Shape ShapeOfFrame(AVMediaType type, const AVFrame* f) {
+    Shape s;
+    s.format = f->format;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        s.width = f->width;
+        s.height = f->height;
+        s.sar = f->sample_aspect_ratio.num > 0 && f->sample_aspect_ratio.den > 0 ? f->sample_aspect_ratio : AVRational{1, 1};
+    } else {
+        s.sampleRate = f->sample_rate;
+        s.channels = f->ch_layout.nb_channels;
+        s.layout = LayoutName(f->ch_layout);
+    }
+    return s;
+}
+
+// The shape the input declares, for a stream started before its first frame.
+Shape ShapeOfDecoder(AVMediaType type, const AVCodecContext* c) {
+    Shape s;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        s.format = c->pix_fmt;
+        s.width = c->width;
+        s.height = c->height;
+        s.sar = c->sample_aspect_ratio.num > 0 && c->sample_aspect_ratio.den > 0 ? c->sample_aspect_ratio : AVRational{1, 1};
+    } else {
+        s.format = c->sample_fmt;
+        s.sampleRate = c->sample_rate;
+        s.channels = c->ch_layout.nb_channels;
+        if (s.channels > 0) s.layout = LayoutName(c->ch_layout);
+    }
+    return s;
+}
+
 // One converted stream: decoder, filter graph, encoder and output stream.
 struct StreamContext {
+    enum class State { kWaiting, kRunning, kDropped };
+
     AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
     AVStream* in = nullptr;
+    int lane = -1;  // in the timelines
     CodecContextPtr decoder;
+    State state = State::kWaiting;  // waiting: no frame yet, so no filters and encoder
+
     FilterGraphPtr graph;
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;
+    Shape graphShape;   // what the graph's source takes
+    std::string chain;  // the filters after the source
     std::unique_ptr<Encoder> encoder;
     AVStream* out = nullptr;
-    bool configured = false;  // filters and encoder set up (on the first decoded frame)
-    std::int64_t frames = 0;  // frames encoded
+
+    AVRational frameRate{0, 1};               // the input's, for frames without a duration
+    std::int64_t nextPts = AV_NOPTS_VALUE;    // where the next decoded frame is expected (input time base)
+    std::int64_t endPts = AV_NOPTS_VALUE;     // end of the frames given to the filters
+    std::int64_t lastPicture = AV_NOPTS_VALUE;  // the last picture encoded (encoder time base)
+    std::int64_t nextSound = AV_NOPTS_VALUE;  // where the next sound frame goes (encoder time base)
+    std::int64_t lastMuxDts = AV_NOPTS_VALUE;
+    std::int64_t frames = 0;                  // frames encoded
+    std::int64_t decodeErrors = 0;
+    std::string decodeError;                  // the last decoder error
 };
 
 class Transcoder {
 public:
     Transcoder(const Options& options, ProgressWriter& progress) : opt_(options), progress_(progress) {}
 
-    void Run() {
+    int Run() {
         OpenInput();
-        OpenDecoders();
+        SelectStreams();
         CreateOutput();
-        ReadAll();
-        Flush();
-        Finish();
-    }
-
-    // Removes an output that could not be completed.
-    void DiscardOutput() {
-        if (!outputOpened_) return;
-        output_.reset();
-        std::remove(opt_.output.c_str());
+        ReadInput();
+        FinishStreams();
+        WriteTrailer();
+        file_->Commit();
+        const int stop = StopSignal();
+        if (stop == 0) progress_.Finish();
+        return stop;
     }
 
 private:
     // ---- input ----
     void OpenInput() {
-        AVFormatContext* raw = nullptr;
-        const int ret = avformat_open_input(&raw, opt_.input.c_str(), nullptr, nullptr);
-        if (ret < 0) throw VvError("cannot open input " + opt_.input + ": " + ErrorText(ret));
+        AVFormatContext* raw = avformat_alloc_context();
+        if (raw == nullptr) throw VvError("out of memory");
+        raw->interrupt_callback.callback = InterruptOnStop;
+        ClearLibraryMessage(LibraryPart::kInput);
+        // Always a file name, never a protocol ("a:b.avi" is a file in the current folder).
+        const int ret = avformat_open_input(&raw, ("file:" + opt_.input).c_str(), nullptr, nullptr);
+        if (ret < 0) throw VvError("cannot open input " + opt_.input + ": " + LibraryReason(LibraryPart::kInput, ret));
         input_.reset(raw);
-        if (avformat_find_stream_info(input_.get(), nullptr) < 0) {
+        // Parameters it could not find are looked for again in the frames, as the ffmpeg tool does.
+        if (avformat_find_stream_info(input_.get(), nullptr) < 0 && input_->nb_streams == 0) {
             throw VvError("cannot read the streams of " + opt_.input);
         }
+        timelines_.SetStart(input_->start_time);
     }
 
-    void OpenDecoders() {
+    void SelectStreams() {
+        std::string reason;
         const int video = av_find_best_stream(input_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
         if (video >= 0 && !(input_->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-            AddStream(input_->streams[video]);
+            AddStream(input_->streams[video], reason);
         }
         const int audio = av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-        if (audio >= 0) AddStream(input_->streams[audio]);
-        if (streams_.empty()) throw VvError("the input " + opt_.input + " holds no video or audio");
+        if (audio >= 0) AddStream(input_->streams[audio], reason);
+        if (streams_.empty()) {
+            throw VvError("the input " + opt_.input + " holds no video or audio" + (reason.empty() ? "" : ": " + reason));
+        }
     }
 
-    void AddStream(AVStream* in) {
+    void AddStream(AVStream* in, std::string& reason) {
         const AVCodec* codec = avcodec_find_decoder(in->codecpar->codec_id);
-        if (codec == nullptr) return;  // a stream we cannot decode is left out
+        if (codec == nullptr) {  // a stream we cannot decode is left out
+            reason = std::string("no decoder for ") + avcodec_get_name(in->codecpar->codec_id);
+            return;
+        }
         StreamContext s;
         s.type = in->codecpar->codec_type;
         s.in = in;
-        s.decoder = OpenCodecContext(codec, "decoder", [in](AVCodecContext* c) {
-            avcodec_parameters_to_context(c, in->codecpar);
-            c->pkt_timebase = in->time_base;
-            c->thread_count = 0;  // as many threads as the machine has
-        }, nullptr);
-        streamOf_[in->index] = streams_.size();
+        try {
+            s.decoder = OpenCodecContext(codec, "decoder", [in](AVCodecContext* c) {
+                avcodec_parameters_to_context(c, in->codecpar);
+                c->pkt_timebase = in->time_base;
+                c->thread_count = 0;  // as many threads as the machine has
+            }, nullptr);
+        } catch (const VvError& e) {
+            reason = e.what();  // damaged parameters: the other stream may still be converted
+            return;
+        }
+        if (s.type == AVMEDIA_TYPE_VIDEO) s.frameRate = av_guess_frame_rate(input_.get(), in, nullptr);
+        s.lane = timelines_.AddStream(in->time_base, s.frameRate);
+        streamOf_[static_cast<std::size_t>(in->index)] = static_cast<int>(streams_.size());
         streams_.push_back(std::move(s));
     }
 
     // ---- output ----
     void CreateOutput() {
-        if (!opt_.overwrite) {
-            struct stat st {};
-            if (::stat(opt_.output.c_str(), &st) == 0) throw VvError("output " + opt_.output + " exists (use -y)");
+        if (!opt_.overwrite && platform::PathTaken(opt_.output)) {
+            throw VvError("output " + opt_.output + " exists (use -y)");
         }
         if (convert::SameFile(opt_.input, opt_.output)) throw VvError("the output would overwrite the input " + opt_.input);
         AVFormatContext* raw = nullptr;
@@ -110,23 +227,12 @@ private:
             throw VvError("no output format for the name " + opt_.output);
         }
         output_.reset(raw);
-        if (!(output_->oformat->flags & AVFMT_NOFILE)) {
-            const int ret = avio_open(&output_->pb, opt_.output.c_str(), AVIO_FLAG_WRITE);
-            if (ret < 0) throw VvError("cannot write " + opt_.output + ": " + ErrorText(ret));
-            outputOpened_ = true;
-        }
+        file_ = std::make_unique<OutputFile>(opt_.output);
+        output_->pb = file_->Io();
+        output_->flags |= AVFMT_FLAG_CUSTOM_IO;
     }
 
-    // ---- per-stream set-up, on its first decoded frame ----
-    void Configure(StreamContext& s, const AVFrame* first) {
-        if (s.type == AVMEDIA_TYPE_VIDEO) {
-            ConfigureVideo(s, first);
-        } else {
-            ConfigureAudio(s, first);
-        }
-        s.configured = true;
-    }
-
+    // ---- encoders and filters, on a stream's first frame ----
     const AVCodec* FindEncoder(const std::string& name, AVCodecID fallback, AVMediaType type) {
         const AVCodec* codec = name.empty() ? avcodec_find_encoder(fallback) : avcodec_find_encoder_by_name(name.c_str());
         if (codec == nullptr) throw VvError("unknown encoder " + (name.empty() ? std::string(avcodec_get_name(fallback)) : name));
@@ -141,39 +247,28 @@ private:
         }
     }
 
-    void BuildGraph(StreamContext& s, const char* sourceName, const std::string& sourceArgs,
-                    const char* sinkName, const std::string& chain) {
-        s.graph.reset(avfilter_graph_alloc());
-        if (!s.graph) throw VvError("out of memory");
-        s.graph->nb_threads = 0;
-        Check(avfilter_graph_create_filter(&s.source, avfilter_get_by_name(sourceName), "in", sourceArgs.c_str(),
-                                           nullptr, s.graph.get()),
-              "cannot set up the filters");
-        Check(avfilter_graph_create_filter(&s.sink, avfilter_get_by_name(sinkName), "out", nullptr, nullptr,
-                                           s.graph.get()),
-              "cannot set up the filters");
-        FilterInOutPtr outputs(avfilter_inout_alloc()), inputs(avfilter_inout_alloc());
-        outputs->name = av_strdup("in");
-        outputs->filter_ctx = s.source;
-        inputs->name = av_strdup("out");
-        inputs->filter_ctx = s.sink;
-        AVFilterInOut* in = inputs.release();
-        AVFilterInOut* out = outputs.release();
-        const int ret = avfilter_graph_parse_ptr(s.graph.get(), chain.c_str(), &in, &out, nullptr);
-        avfilter_inout_free(&in);
-        avfilter_inout_free(&out);
-        Check(ret, "cannot set up the filters " + chain);
-        Check(avfilter_graph_config(s.graph.get(), nullptr), "cannot set up the filters " + chain);
+    // Sets up the stream's encoder and filters for frames of this shape. Settings the
+    // encoder refuses throw; filters that cannot take the shape leave the stream out.
+    void StartStream(StreamContext& s, const Shape& shape) {
+        if (s.type == AVMEDIA_TYPE_VIDEO) {
+            OpenVideoEncoder(s, shape);
+        } else {
+            OpenAudioEncoder(s, shape);
+        }
+        if (!BuildGraph(s, shape)) {
+            s.state = StreamContext::State::kDropped;
+            s.encoder.reset();
+            return;
+        }
+        s.state = StreamContext::State::kRunning;
     }
 
-    void ConfigureVideo(StreamContext& s, const AVFrame* first) {
+    void OpenVideoEncoder(StreamContext& s, const Shape& shape) {
         const AVCodec* codec = FindEncoder(opt_.videoCodec, output_->oformat->video_codec, AVMEDIA_TYPE_VIDEO);
-
-        AVRational rate = opt_.frameRate ? AVRational{opt_.frameRate->num, opt_.frameRate->den}
-                                         : av_guess_frame_rate(input_.get(), s.in, nullptr);
+        AVRational rate = opt_.frameRate ? AVRational{opt_.frameRate->num, opt_.frameRate->den} : s.frameRate;
         if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
-        int width = opt_.frameSize ? opt_.frameSize->first : first->width;
-        int height = opt_.frameSize ? opt_.frameSize->second : first->height;
+        int width = opt_.frameSize ? opt_.frameSize->first : shape.width;
+        int height = opt_.frameSize ? opt_.frameSize->second : shape.height;
         width += width & 1;  // 4:2:0 pictures need even sizes
         height += height & 1;
         AVPixelFormat pix = AV_PIX_FMT_YUV420P;
@@ -183,20 +278,14 @@ private:
                 if (*p == AV_PIX_FMT_YUV420P) pix = *p;
             }
         }
-        AVRational sar = first->sample_aspect_ratio.num > 0 ? first->sample_aspect_ratio : AVRational{1, 1};
+        // The picture keeps its shape on screen: the input's pixel aspect, scaled.
+        AVRational sar = av_mul_q(shape.sar, AVRational{shape.width * height, shape.height * width});
+        av_reduce(&sar.num, &sar.den, sar.num, sar.den, 1 << 16);
+        if (opt_.aspect) sar = av_mul_q(AVRational{opt_.aspect->num, opt_.aspect->den}, AVRational{height, width});
+        if (sar.num <= 0 || sar.den <= 0) sar = {1, 1};
+        s.chain = "fps=fps=" + RatioText(rate) + ",scale=" + std::to_string(width) + ":" + std::to_string(height) +
+                  ",format=pix_fmts=" + av_get_pix_fmt_name(pix);
 
-        const std::string args = "video_size=" + std::to_string(first->width) + "x" + std::to_string(first->height) +
-                                 ":pix_fmt=" + std::to_string(first->format) + ":time_base=" +
-                                 RatioText(s.in->time_base) + ":pixel_aspect=" + RatioText(sar);
-        const std::string chain = "fps=fps=" + RatioText(rate) + ",scale=" + std::to_string(width) + ":" +
-                                  std::to_string(height) + ",format=pix_fmts=" + av_get_pix_fmt_name(pix);
-        BuildGraph(s, "buffer", args, "buffersink", chain);
-
-        AVRational outSar = av_buffersink_get_sample_aspect_ratio(s.sink);
-        if (opt_.aspect) {
-            outSar = av_mul_q(AVRational{opt_.aspect->num, opt_.aspect->den}, AVRational{height, width});
-        }
-        if (outSar.num <= 0) outSar = {1, 1};
         // The -fpre settings go to the video encoder; one it does not know is an error.
         struct DictionaryHolder {
             AVDictionary* dict = nullptr;
@@ -204,12 +293,12 @@ private:
         } preset;
         for (const auto& [key, value] : opt_.videoPreset) av_dict_set(&preset.dict, key.c_str(), value.c_str(), 0);
         CodecContextPtr ctx = OpenCodecContext(codec, "video encoder", [&](AVCodecContext* c) {
-            c->width = av_buffersink_get_w(s.sink);
-            c->height = av_buffersink_get_h(s.sink);
-            c->pix_fmt = static_cast<AVPixelFormat>(av_buffersink_get_format(s.sink));
-            c->time_base = av_buffersink_get_time_base(s.sink);
+            c->width = width;
+            c->height = height;
+            c->pix_fmt = pix;
+            c->time_base = av_inv_q(rate);
             c->framerate = rate;
-            c->sample_aspect_ratio = outSar;
+            c->sample_aspect_ratio = sar;
             if (opt_.videoBitrate) c->bit_rate = *opt_.videoBitrate;
             if (opt_.strict) c->strict_std_compliance = *opt_.strict;
             c->thread_count = 0;
@@ -218,143 +307,281 @@ private:
         if (const AVDictionaryEntry* unused = av_dict_get(preset.dict, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
             throw VvError(std::string("the preset option ") + unused->key + " is unknown to " + codec->name);
         }
-        videoSar_ = outSar;
+        videoSar_ = sar;
         s.encoder = MakeLibavEncoder(std::move(ctx));
     }
 
-    void ConfigureAudio(StreamContext& s, const AVFrame* first) {
+    void OpenAudioEncoder(StreamContext& s, const Shape& shape) {
         const std::string& name = opt_.audioCodec;
         const bool amr = name == kAmrNbName || (name.empty() && output_->oformat->audio_codec == AV_CODEC_ID_AMR_NB);
         const AVCodec* codec = nullptr;
-        int sampleRate = opt_.sampleRate.value_or(first->sample_rate);
-        int channels = opt_.channels.value_or(std::min(first->ch_layout.nb_channels, 2));
-        AVSampleFormat format = AV_SAMPLE_FMT_S16;
         if (amr) {
             CheckContainerTakes(AV_CODEC_ID_AMR_NB);
-            if (opt_.sampleRate && *opt_.sampleRate != 8000) throw VvError("AMR-NB is encoded at 8000 Hz only");
-            if (opt_.channels && *opt_.channels != 1) throw VvError("AMR-NB is encoded in mono only");
-            sampleRate = 8000;
-            channels = 1;
         } else {
             codec = FindEncoder(name, output_->oformat->audio_codec, AVMEDIA_TYPE_AUDIO);
-            sampleRate = PickSampleRate(codec, sampleRate, opt_.sampleRate.has_value());
-            if (codec->sample_fmts != nullptr) format = codec->sample_fmts[0];
         }
-        AVChannelLayout layout;
-        av_channel_layout_default(&layout, channels);
-        char layoutName[64] = {};
-        av_channel_layout_describe(&layout, layoutName, sizeof layoutName);
-
-        AVChannelLayout inLayout;
-        if (first->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            av_channel_layout_default(&inLayout, first->ch_layout.nb_channels);
-        } else {
-            av_channel_layout_copy(&inLayout, &first->ch_layout);
+        AudioSettings wanted;
+        wanted.sampleRate = opt_.sampleRate.value_or(shape.sampleRate);
+        wanted.channels = opt_.channels.value_or(std::min(shape.channels, 2));
+        wanted.bitrate = opt_.audioBitrate.value_or(amr ? 12200 : 0);
+        std::vector<std::string> changes;
+        const AudioSettings got = FitAudioSettings(amr ? kAmrNbName : codec->name, amr ? nullptr : codec->supported_samplerates,
+                                                   wanted, opt_.sampleRate.has_value(), opt_.audioBitrate.has_value(),
+                                                   opt_.channels.has_value(), changes);
+        if (!changes.empty()) {
+            std::string text;
+            for (const std::string& c : changes) text += (text.empty() ? "" : "; ") + c;
+            PrintNote(text);
         }
-        char inLayoutName[64] = {};
-        av_channel_layout_describe(&inLayout, inLayoutName, sizeof inLayoutName);
-        av_channel_layout_uninit(&inLayout);
-
-        const std::string args = "time_base=" + RatioText(s.in->time_base) +
-                                 ":sample_rate=" + std::to_string(first->sample_rate) +
-                                 ":sample_fmt=" + av_get_sample_fmt_name(static_cast<AVSampleFormat>(first->format)) +
-                                 ":channel_layout=" + inLayoutName;
-        const std::string chain = "aresample=" + std::to_string(sampleRate) +
-                                  ",aformat=sample_fmts=" + av_get_sample_fmt_name(format) +
-                                  ":channel_layouts=" + layoutName;
-        BuildGraph(s, "abuffer", args, "abuffersink", chain);
+        const AVSampleFormat format = !amr && codec->sample_fmts != nullptr ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+        AVChannelLayout layout{};
+        av_channel_layout_default(&layout, got.channels);
+        s.chain = "aresample=" + std::to_string(got.sampleRate) + ",aformat=sample_fmts=" + av_get_sample_fmt_name(format) +
+                  ":channel_layouts=" + LayoutName(layout);
 
         if (amr) {
-            s.encoder = MakeAmrNbEncoder(opt_.audioBitrate.value_or(12200));
+            s.encoder = MakeAmrNbEncoder(got.bitrate);
         } else {
-            CodecContextPtr ctx = OpenCodecContext(codec, "audio encoder", [&](AVCodecContext* c) {
-                c->sample_rate = sampleRate;
-                av_channel_layout_copy(&c->ch_layout, &layout);
-                c->sample_fmt = format;
-                c->time_base = {1, sampleRate};
-                if (opt_.audioBitrate) c->bit_rate = *opt_.audioBitrate;
-                if (opt_.strict) c->strict_std_compliance = *opt_.strict;
-                c->thread_count = 0;
-                if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-            }, nullptr);
-            s.encoder = MakeLibavEncoder(std::move(ctx));
+            try {
+                CodecContextPtr ctx = OpenCodecContext(codec, "audio encoder", [&](AVCodecContext* c) {
+                    c->sample_rate = got.sampleRate;
+                    av_channel_layout_copy(&c->ch_layout, &layout);
+                    c->sample_fmt = format;
+                    c->time_base = {1, got.sampleRate};
+                    if (got.bitrate > 0) c->bit_rate = got.bitrate;
+                    if (opt_.strict) c->strict_std_compliance = *opt_.strict;
+                    c->thread_count = 0;
+                    if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+                }, nullptr);
+                s.encoder = MakeLibavEncoder(std::move(ctx));
+            } catch (...) {
+                av_channel_layout_uninit(&layout);
+                throw;
+            }
         }
         av_channel_layout_uninit(&layout);
-        if (s.encoder->FrameSize() > 0) av_buffersink_set_frame_size(s.sink, static_cast<unsigned>(s.encoder->FrameSize()));
     }
 
-    int PickSampleRate(const AVCodec* codec, int wanted, bool explicitly) {
-        if (codec->supported_samplerates == nullptr) return wanted;
-        int best = codec->supported_samplerates[0];
-        for (const int* r = codec->supported_samplerates; *r != 0; ++r) {
-            if (*r == wanted) return wanted;
-            if (std::abs(*r - wanted) < std::abs(best - wanted)) best = *r;
+    // Builds the stream's filters for frames of this shape; false when they cannot take it.
+    bool BuildGraph(StreamContext& s, const Shape& shape) {
+        s.graph.reset();
+        s.source = s.sink = nullptr;
+        s.graphShape = shape;
+        if (!shape.Usable(s.type)) return false;
+        std::string args;
+        const char* sourceName = nullptr;
+        const char* sinkName = nullptr;
+        if (s.type == AVMEDIA_TYPE_VIDEO) {
+            sourceName = "buffer";
+            sinkName = "buffersink";
+            args = "video_size=" + std::to_string(shape.width) + "x" + std::to_string(shape.height) +
+                   ":pix_fmt=" + std::to_string(shape.format) + ":time_base=" + RatioText(s.in->time_base) +
+                   ":pixel_aspect=" + RatioText(shape.sar);
+        } else {
+            const char* format = av_get_sample_fmt_name(static_cast<AVSampleFormat>(shape.format));
+            if (format == nullptr) return false;
+            sourceName = "abuffer";
+            sinkName = "abuffersink";
+            args = "time_base=" + RatioText(s.in->time_base) + ":sample_rate=" + std::to_string(shape.sampleRate) +
+                   ":sample_fmt=" + format + ":channel_layout=" + shape.layout;
         }
-        if (explicitly) throw VvError(std::string(codec->name) + " cannot encode at " + std::to_string(wanted) + " Hz");
-        return best;
+        FilterGraphPtr graph(avfilter_graph_alloc());
+        if (!graph) throw VvError("out of memory");
+        graph->nb_threads = 0;
+        AVFilterContext* source = nullptr;
+        AVFilterContext* sink = nullptr;
+        ClearLibraryMessage(LibraryPart::kFilter);
+        int ret = avfilter_graph_create_filter(&source, avfilter_get_by_name(sourceName), "in", args.c_str(), nullptr, graph.get());
+        if (ret >= 0) ret = avfilter_graph_create_filter(&sink, avfilter_get_by_name(sinkName), "out", nullptr, nullptr, graph.get());
+        if (ret >= 0) {
+            FilterInOutPtr outputs(avfilter_inout_alloc()), inputs(avfilter_inout_alloc());
+            if (!outputs || !inputs) throw VvError("out of memory");
+            outputs->name = av_strdup("in");
+            outputs->filter_ctx = source;
+            inputs->name = av_strdup("out");
+            inputs->filter_ctx = sink;
+            AVFilterInOut* in = inputs.release();
+            AVFilterInOut* out = outputs.release();
+            ret = avfilter_graph_parse_ptr(graph.get(), s.chain.c_str(), &in, &out, nullptr);
+            avfilter_inout_free(&in);
+            avfilter_inout_free(&out);
+        }
+        if (ret >= 0) ret = avfilter_graph_config(graph.get(), nullptr);
+        if (ret < 0) {
+            s.decodeError = "cannot set up the filters: " + LibraryReason(LibraryPart::kFilter, ret);
+            return false;
+        }
+        if (s.encoder->FrameSize() > 0) av_buffersink_set_frame_size(sink, static_cast<unsigned>(s.encoder->FrameSize()));
+        s.graph = std::move(graph);
+        s.source = source;
+        s.sink = sink;
+        return true;
     }
 
-    // ---- the loop ----
-    void ReadAll() {
+    // Streams still without a frame start from what the input declares, or are left out.
+    void StartWaitingStreams() {
+        for (StreamContext& s : streams_) {
+            if (s.state != StreamContext::State::kWaiting) continue;
+            const Shape shape = ShapeOfDecoder(s.type, s.decoder.get());
+            s.state = StreamContext::State::kDropped;
+            if (!shape.Usable(s.type)) continue;
+            try {
+                StartStream(s, shape);
+            } catch (const VvError&) {
+                s.state = StreamContext::State::kDropped;
+                s.encoder.reset();
+            }
+        }
+    }
+
+    // ---- the stages: read, decode, filter, encode, mux ----
+    void ReadInput() {
         PacketPtr packet = MakePacket();
-        for (;;) {
+        Timelines::Ready ready;
+        while (StopSignal() == 0) {
+            ClearLibraryMessage(LibraryPart::kInput);
             const int ret = av_read_frame(input_.get(), packet.get());
-            if (ret == AVERROR_EOF) break;
-            if (ret < 0) {
-                if (ret == AVERROR(EAGAIN)) continue;
-                throw VvError("cannot read " + opt_.input + ": " + ErrorText(ret));
+            if (ret == AVERROR(EAGAIN)) continue;
+            // A file the system cannot read to its end (not a damaged one: a failing disk)
+            // is not converted as if it ended there.
+            const int readError = input_->pb != nullptr ? input_->pb->error : 0;
+            if (ret < 0 && readError < 0 && readError != AVERROR_EOF && readError != AVERROR_EXIT) {
+                throw VvError("cannot read " + opt_.input + ": " + ErrorText(readError));
             }
-            const auto it = streamOf_.find(packet->stream_index);
-            if (it != streamOf_.end()) {
-                ReportProgress(*packet);
-                Decode(streams_[it->second], packet.get());
+            // The end, or damage the reader cannot get past: what was read is converted,
+            // as the ffmpeg tool does.
+            if (ret < 0) break;
+            const std::size_t index = static_cast<std::size_t>(packet->stream_index);
+            const auto it = streamOf_.find(index);
+            if (it == streamOf_.end() || streams_[static_cast<std::size_t>(it->second)].state == StreamContext::State::kDropped) {
+                av_packet_unref(packet.get());
+                continue;
             }
-            av_packet_unref(packet.get());
+            StreamContext& s = streams_[static_cast<std::size_t>(it->second)];
+            PacketPtr taken = MakePacket();
+            av_packet_move_ref(taken.get(), packet.get());
+            timelines_.Push(s.lane, std::move(taken), ready);
+            DecodeReady(ready);
+            ReportProgress();
         }
+        timelines_.Flush(ready);
+        DecodeReady(ready);
     }
 
-    void Decode(StreamContext& s, const AVPacket* packet) {
-        int ret = avcodec_send_packet(s.decoder.get(), packet);
-        if (ret < 0 && ret != AVERROR_EOF) {
-            if (ret == AVERROR_INVALIDDATA) return;  // a damaged packet is skipped, as players do
-            throw VvError("cannot decode " + opt_.input + ": " + ErrorText(ret));
-        }
-        FramePtr frame = MakeFrame();
-        for (;;) {
-            ret = avcodec_receive_frame(s.decoder.get(), frame.get());
-            if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-            if (ret == AVERROR_INVALIDDATA) continue;
-            Check(ret, "cannot decode " + opt_.input);
-            // Timestamps start at the input's start, as the ffmpeg tool makes them.
-            frame->pts = frame->best_effort_timestamp;
-            if (frame->pts != AV_NOPTS_VALUE && input_->start_time != AV_NOPTS_VALUE) {
-                frame->pts -= av_rescale_q(input_->start_time, AV_TIME_BASE_Q, s.in->time_base);
+    void DecodeReady(Timelines::Ready& ready) {
+        for (auto& [lane, packet] : ready) {
+            for (StreamContext& s : streams_) {
+                if (s.lane == lane) Decode(s, packet.get());
             }
-            if (!s.configured) Configure(s, frame.get());
-            Filter(s, frame.get());
+        }
+        ready.clear();
+    }
+
+    // A packet the decoder refuses is skipped, whatever the reason: what it did decode counts.
+    void Decode(StreamContext& s, const AVPacket* packet) {
+        if (s.state == StreamContext::State::kDropped) return;
+        ClearLibraryMessage(LibraryPart::kDecoder);
+        int ret = avcodec_send_packet(s.decoder.get(), packet);
+        if (ret == AVERROR(EAGAIN)) {
+            ReceiveFrames(s);
+            ret = avcodec_send_packet(s.decoder.get(), packet);
+        }
+        if (ret < 0 && ret != AVERROR_EOF) NoteDecodeError(s, ret);
+        ReceiveFrames(s);
+    }
+
+    void NoteDecodeError(StreamContext& s, int err) {
+        ++s.decodeErrors;
+        s.decodeError = LibraryReason(LibraryPart::kDecoder, err);
+    }
+
+    void ReceiveFrames(StreamContext& s) {
+        FramePtr frame = MakeFrame();
+        int errors = 0;
+        for (;;) {
+            const int ret = avcodec_receive_frame(s.decoder.get(), frame.get());
+            if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
+            if (ret < 0) {
+                NoteDecodeError(s, ret);
+                if (++errors > kErrorsInARow) return;
+                continue;
+            }
+            errors = 0;
+            OnFrame(s, frame.get());
             av_frame_unref(frame.get());
         }
     }
 
-    void Filter(StreamContext& s, AVFrame* frame) {
-        Check(av_buffersrc_add_frame_flags(s.source, frame, AV_BUFFERSRC_FLAG_KEEP_REF), "filtering failed");
+    std::int64_t FrameDuration(const StreamContext& s, const AVFrame* f) const {
+        if (s.type == AVMEDIA_TYPE_AUDIO) {
+            return f->sample_rate > 0 ? av_rescale_q(f->nb_samples, AVRational{1, f->sample_rate}, s.in->time_base) : 0;
+        }
+        if (f->pkt_duration > 0 && av_rescale_q(f->pkt_duration, s.in->time_base, kMicro) <= Timelines::kMaxStep) {
+            return f->pkt_duration;
+        }
+        // From the frame rate, within what a frame can believably last.
+        const AVRational rate = s.frameRate.num > 0 && s.frameRate.den > 0 ? s.frameRate : AVRational{25, 1};
+        const std::int64_t us = std::min(av_rescale_q(1, av_inv_q(rate), kMicro), Timelines::kMaxStep);
+        return std::max<std::int64_t>(av_rescale_q(us, kMicro, s.in->time_base), 1);
+    }
+
+    void OnFrame(StreamContext& s, AVFrame* frame) {
+        // Timestamps start at the input's start, as the ffmpeg tool makes them; a frame
+        // without one follows the one before.
+        std::int64_t pts = frame->best_effort_timestamp;
+        if (pts != AV_NOPTS_VALUE) {
+            if (input_->start_time != AV_NOPTS_VALUE) pts -= av_rescale_q(input_->start_time, AV_TIME_BASE_Q, s.in->time_base);
+        } else {
+            pts = s.nextPts != AV_NOPTS_VALUE ? s.nextPts : 0;
+        }
+        frame->pts = pts;
+        const std::int64_t end = pts + FrameDuration(s, frame);
+        s.nextPts = end;
+        s.endPts = s.endPts == AV_NOPTS_VALUE ? end : std::max(s.endPts, end);
+
+        const Shape shape = ShapeOfFrame(s.type, frame);
+        if (s.state == StreamContext::State::kWaiting) StartStream(s, shape);
+        if (s.state != StreamContext::State::kRunning) return;
+        if (!(shape == s.graphShape)) {
+            // The frames changed size or layout: what the old filters hold goes first.
+            if (s.graph) DrainFilter(s);
+            if (!BuildGraph(s, shape)) return;
+        }
+        if (!s.graph) return;
+        if (av_buffersrc_add_frame_flags(s.source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) return;
+        DrainFilter(s);
+    }
+
+    void DrainFilter(StreamContext& s) {
         FramePtr filtered = MakeFrame();
         for (;;) {
             const int ret = av_buffersink_get_frame(s.sink, filtered.get());
-            if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-            Check(ret, "filtering failed");
-            if (s.type == AVMEDIA_TYPE_VIDEO) {
-                filtered->sample_aspect_ratio = videoSar_;
-                filtered->pict_type = AV_PICTURE_TYPE_NONE;
-            }
+            if (ret < 0) return;  // EAGAIN, the end, or a frame the filters could not make
             Encode(s, filtered.get());
             av_frame_unref(filtered.get());
         }
     }
 
-    void Encode(StreamContext& s, const AVFrame* frame) {
+    void Encode(StreamContext& s, AVFrame* frame) {
+        if (s.type == AVMEDIA_TYPE_VIDEO) {
+            // Each moment of the output gets one picture.
+            if (frame->pts != AV_NOPTS_VALUE && s.lastPicture != AV_NOPTS_VALUE && frame->pts <= s.lastPicture) return;
+            s.lastPicture = frame->pts;
+            frame->sample_aspect_ratio = videoSar_;
+            frame->pict_type = AV_PICTURE_TYPE_NONE;
+        } else {
+            // Sound follows on without overlaps.
+            if (frame->pts == AV_NOPTS_VALUE || (s.nextSound != AV_NOPTS_VALUE && frame->pts < s.nextSound)) {
+                frame->pts = s.nextSound != AV_NOPTS_VALUE ? s.nextSound : 0;
+            }
+            s.nextSound = frame->pts + frame->nb_samples;
+        }
         s.encoder->Send(frame);
-        if (frame != nullptr) ++s.frames;
+        ++s.frames;
+        TakePackets(s);
+    }
+
+    void TakePackets(StreamContext& s) {
         PacketPtr packet = MakePacket();
         while (s.encoder->Receive(packet.get())) {
             Mux(s, packet.get());
@@ -363,110 +590,153 @@ private:
     }
 
     void Mux(StreamContext& s, AVPacket* packet) {
-        if (!headerWritten_) {
-            if (AllConfigured()) {
-                WriteHeader();
-            } else {
-                queued_.push_back({&s, PacketPtr(av_packet_clone(packet))});
-                return;
-            }
+        if (headerWritten_) {
+            WritePacket(s, packet);
+            return;
         }
-        WritePacket(s, packet);
+        // The header waits for every stream's first frame, within bounds.
+        const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+        if (ts != AV_NOPTS_VALUE) {
+            const std::int64_t at = av_rescale_q(ts, s.encoder->TimeBase(), kMicro);
+            queuedFrom_ = std::min(queuedFrom_, at);
+            queuedTo_ = std::max(queuedTo_, at);
+        }
+        queuedBytes_ += static_cast<std::size_t>(packet->size);
+        queued_.emplace_back(&s, PacketPtr(av_packet_clone(packet)));
+        if (!queued_.back().second) throw VvError("out of memory");
+        const bool allStarted = std::none_of(streams_.begin(), streams_.end(),
+                                             [](const StreamContext& c) { return c.state == StreamContext::State::kWaiting; });
+        if (allStarted || queuedBytes_ > kHeaderWaitBytes || queuedTo_ - queuedFrom_ > kHeaderWaitUs) {
+            StartWaitingStreams();
+            WriteHeader();
+        }
     }
 
-    bool AllConfigured() const {
-        return std::all_of(streams_.begin(), streams_.end(), [](const StreamContext& s) { return s.configured; });
+    [[noreturn]] void OutputFailure(int err) const {
+        const std::string reason = LibraryReason(LibraryPart::kOutput, err);
+        if (IsWriteError(err)) throw VvError("cannot write " + opt_.output + ": " + reason);
+        throw VvError("cannot make " + opt_.output + ": " + reason);
     }
 
     void WriteHeader() {
         for (StreamContext& s : streams_) {
-            if (!s.configured) continue;
+            if (s.state != StreamContext::State::kRunning) continue;
             s.out = avformat_new_stream(output_.get(), nullptr);
             if (s.out == nullptr) throw VvError("out of memory");
             s.encoder->FillParameters(s.out->codecpar);
             s.out->time_base = s.encoder->TimeBase();
             if (s.type == AVMEDIA_TYPE_VIDEO) s.out->sample_aspect_ratio = videoSar_;
         }
+        ClearLibraryMessage(LibraryPart::kOutput);
         const int ret = avformat_write_header(output_.get(), nullptr);
-        if (ret < 0) {
-            const std::string reason = LastLibraryMessage();
-            throw VvError("cannot write " + opt_.output + ": " + (reason.empty() ? ErrorText(ret) : reason));
-        }
+        if (ret < 0) OutputFailure(ret);
         headerWritten_ = true;
         for (auto& [stream, packet] : queued_) WritePacket(*stream, packet.get());
         queued_.clear();
+        queuedBytes_ = 0;
     }
 
     void WritePacket(StreamContext& s, AVPacket* packet) {
-        if (s.out == nullptr) return;  // a stream that never produced a frame
+        if (s.out == nullptr) return;  // a stream left out of the output
         packet->stream_index = s.out->index;
         av_packet_rescale_ts(packet, s.encoder->TimeBase(), s.out->time_base);
+        // Decoding times only rise, whatever the input did.
+        if (packet->dts != AV_NOPTS_VALUE && s.lastMuxDts != AV_NOPTS_VALUE) {
+            const std::int64_t least = s.lastMuxDts + ((output_->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
+            if (packet->dts < least) {
+                if (packet->pts != AV_NOPTS_VALUE && packet->pts >= packet->dts) packet->pts = std::max(packet->pts, least);
+                packet->dts = least;
+            }
+        }
+        if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE && packet->pts < packet->dts) packet->pts = packet->dts;
+        if (packet->dts != AV_NOPTS_VALUE) s.lastMuxDts = packet->dts;
+        ClearLibraryMessage(LibraryPart::kOutput);
         const int ret = av_interleaved_write_frame(output_.get(), packet);
-        if (ret < 0) throw VvError("cannot write " + opt_.output + ": " + ErrorText(ret));
+        if (ret < 0) OutputFailure(ret);
     }
 
-    void Flush() {
+    // The input has ended (or a stop came): everything still inside goes out.
+    void FinishStreams() {
         for (StreamContext& s : streams_) Decode(s, nullptr);
         for (StreamContext& s : streams_) {
-            if (!s.configured) continue;
-            Filter(s, nullptr);
-            Encode(s, nullptr);
+            if (s.state != StreamContext::State::kRunning) continue;
+            if (s.graph) {
+                // The filters end where the last frame ends, so that it is not lost.
+                av_buffersrc_close(s.source, s.endPts != AV_NOPTS_VALUE ? s.endPts : 0, AV_BUFFERSRC_FLAG_PUSH);
+                DrainFilter(s);
+            }
+            s.encoder->Send(nullptr);
+            TakePackets(s);
         }
         if (std::none_of(streams_.begin(), streams_.end(), [](const StreamContext& s) { return s.frames > 0; })) {
-            throw VvError("no picture or sound could be decoded from " + opt_.input);
+            std::string why;
+            for (const StreamContext& s : streams_) {
+                if (!s.decodeError.empty()) why = s.decodeError;
+            }
+            if (StopSignal() != 0) throw VvError("stopped before anything was converted");
+            throw VvError("no picture or sound could be decoded from " + opt_.input + (why.empty() ? "" : ": " + why));
         }
-        if (!headerWritten_) WriteHeader();
+        if (!headerWritten_) {
+            for (StreamContext& s : streams_) {
+                if (s.state == StreamContext::State::kWaiting) s.state = StreamContext::State::kDropped;
+            }
+            WriteHeader();
+        }
     }
 
-    void Finish() {
-        Check(av_write_trailer(output_.get()), "cannot finish " + opt_.output);
-        if (output_->pb != nullptr) {
-            avio_flush(output_->pb);
-            const int err = output_->pb->error;
-            Check(avio_closep(&output_->pb), "cannot finish " + opt_.output);
-            Check(err, "cannot finish " + opt_.output);
-        }
-        progress_.Finish();
+    void WriteTrailer() {
+        ClearLibraryMessage(LibraryPart::kOutput);
+        const int ret = av_write_trailer(output_.get());
+        if (ret < 0) OutputFailure(ret);
     }
 
-    // Progress from the position in the input: by time when its duration is known,
-    // else by the bytes read.
-    void ReportProgress(const AVPacket& packet) {
+    // Progress from the position in the input: by time while the timestamps run on one
+    // course and the duration is known, else by the bytes read.
+    void ReportProgress() {
         const std::int64_t duration = input_->duration;
-        const AVStream* st = input_->streams[packet.stream_index];
-        const std::int64_t ts = packet.dts != AV_NOPTS_VALUE ? packet.dts : packet.pts;
-        if (duration > 0 && ts != AV_NOPTS_VALUE) {
-            std::int64_t pos = av_rescale_q(ts, st->time_base, AV_TIME_BASE_Q);
+        const std::int64_t clock = timelines_.Clock();
+        if (duration > 0 && clock != AV_NOPTS_VALUE && !timelines_.Moved()) {
+            std::int64_t pos = clock;
             if (input_->start_time != AV_NOPTS_VALUE) pos -= input_->start_time;
-            progress_.Update(static_cast<int>(std::clamp<std::int64_t>(pos * 1000 / duration, 0, 999)));
-            return;
+            const std::int64_t permille = pos * 1000 / duration;
+            if (permille < 1000) {
+                progress_.Update(static_cast<int>(std::max<std::int64_t>(permille, 0)));
+                return;
+            }
         }
         const std::int64_t size = input_->pb != nullptr ? avio_size(input_->pb) : -1;
-        if (size > 0) progress_.Update(static_cast<int>(avio_tell(input_->pb) * 1000 / size));
+        if (size > 0) progress_.Update(static_cast<int>(std::clamp<std::int64_t>(avio_tell(input_->pb) * 1000 / size, 0, 999)));
     }
 
     const Options& opt_;
     ProgressWriter& progress_;
     InputFormatPtr input_;
+    std::unique_ptr<OutputFile> file_;  // outlives output_, which writes into it
     OutputFormatPtr output_;
-    bool outputOpened_ = false;
+    Timelines timelines_;
     bool headerWritten_ = false;
     std::vector<StreamContext> streams_;
-    std::map<int, std::size_t> streamOf_;  // input stream index -> streams_
+    std::map<std::size_t, int> streamOf_;  // input stream index -> streams_
     std::deque<std::pair<StreamContext*, PacketPtr>> queued_;  // packets before the header
+    std::size_t queuedBytes_ = 0;
+    std::int64_t queuedFrom_ = INT64_MAX, queuedTo_ = INT64_MIN;
     AVRational videoSar_{1, 1};
 };
 
 }  // namespace
 
-void Transcode(const Options& options, ProgressWriter& progress) {
+int Transcode(const Options& options, ProgressWriter& progress) {
     Transcoder t(options, progress);
-    try {
-        t.Run();
-    } catch (...) {
-        t.DiscardOutput();
-        throw;
+    return t.Run();
+}
+
+void PrintNote(const std::string& text) {
+    std::string line = text;
+    for (char& c : line) {
+        if (c == '\n' || c == '\r') c = ' ';
     }
+    std::fprintf(stderr, "vv.exe: note: %s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 }  // namespace vv

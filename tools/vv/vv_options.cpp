@@ -111,13 +111,37 @@ std::vector<std::pair<std::string, std::string>> ParsePreset(const std::string& 
     return out;
 }
 
+namespace {
+
+constexpr const char* kOptionNames[] = {"-i", "-y", "-vcodec", "-c:v", "-acodec", "-c:a", "-b", "-b:v", "-ab", "-b:a",
+                                        "-s", "-r", "-aspect", "-ar", "-ac", "-strict", "-fpre"};
+
+bool IsOptionName(const std::string& a) {
+    for (const char* name : kOptionNames) {
+        if (a == name) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 Options ParseArguments(const std::vector<std::string>& args) {
     Options o;
     std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    // The last argument is the output file, whatever it begins with (a file may be
+    // named "-clip.avi"), unless it is one of the options themselves.
+    std::size_t end = args.size();
+    if (!args.empty() && !IsOptionName(args.back())) {
+        const bool takenAsValue = args.size() >= 2 && IsOptionName(args[args.size() - 2]) && args[args.size() - 2] != "-y";
+        if (!takenAsValue) {
+            positional.push_back(args.back());
+            --end;
+        }
+    }
+    for (std::size_t i = 0; i < end; ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw VvError("missing value for " + a);
+            if (i + 1 >= end) throw VvError("missing value for " + a);
             return args[++i];
         };
         if (a == "-i") {

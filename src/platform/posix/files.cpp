@@ -27,9 +27,9 @@ bool PathTaken(const std::string& path) {
 
 std::string FolderProblem(const std::string& dir) {
     struct stat st {};
-    if (dir.empty() || ::stat(dir.c_str(), &st) != 0) return "does not exist";
-    if (!S_ISDIR(st.st_mode)) return "is not a folder";
-    if (::access(dir.c_str(), W_OK | X_OK) != 0) return "cannot be written";
+    if (dir.empty() || ::stat(dir.c_str(), &st) != 0) return "不存在";
+    if (!S_ISDIR(st.st_mode)) return "不是文件夹";
+    if (::access(dir.c_str(), W_OK | X_OK) != 0) return "不能写入";
     return {};
 }
 

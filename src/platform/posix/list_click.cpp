@@ -4,12 +4,15 @@
 
 namespace platform {
 
-void OnListClick(wxListCtrl* list, std::function<void()> onClick) {
-    wxWindow* rows = list;
+wxWindow* ListRowsWindow(wxListCtrl* list) {
     for (wxWindow* child : list->GetChildren()) {
-        if (child->GetClassInfo()->GetClassName() == wxString("wxListMainWindow")) rows = child;
+        if (child->GetClassInfo()->GetClassName() == wxString("wxListMainWindow")) return child;
     }
-    rows->Bind(wxEVT_LEFT_UP, [onClick = std::move(onClick)](wxMouseEvent& event) {
+    return list;
+}
+
+void OnListClick(wxListCtrl* list, std::function<void()> onClick) {
+    ListRowsWindow(list)->Bind(wxEVT_LEFT_UP, [onClick = std::move(onClick)](wxMouseEvent& event) {
         event.Skip();
         onClick();
     });

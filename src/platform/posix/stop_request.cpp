@@ -17,4 +17,13 @@ void WatchStopRequests(StopHandler handler) {
     sigaction(SIGPIPE, &ignore, nullptr);
 }
 
+std::string StopRequestName(int signal) {
+    switch (signal) {
+        case SIGTERM: return "SIGTERM";
+        case SIGINT: return "SIGINT";
+        case SIGHUP: return "SIGHUP";
+        default: return "signal " + std::to_string(signal);
+    }
+}
+
 }  // namespace platform

@@ -52,8 +52,8 @@ bool PathTaken(const std::string& path) {
 
 std::string FolderProblem(const std::string& dir) {
     const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Widen(dir).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return "does not exist";
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return "is not a folder";
+    if (attributes == INVALID_FILE_ATTRIBUTES) return "不存在";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return "不是文件夹";
     // A folder's read-only mark says nothing about writing in it: only a try tells. The
     // file is hidden and goes again when its handle closes.
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
@@ -63,9 +63,9 @@ std::string FolderProblem(const std::string& dir) {
             Widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (file) return {};
-        if (::GetLastError() != ERROR_FILE_EXISTS) return "cannot be written";
+        if (::GetLastError() != ERROR_FILE_EXISTS) return "不能写入";
     }
-    return "cannot be written";
+    return "不能写入";
 }
 
 }  // namespace platform

@@ -45,4 +45,12 @@ void WatchStopRequests(StopHandler handler) {
     }).detach();
 }
 
+std::string StopRequestName(int signal) {
+    switch (signal) {
+        case SIGTERM: return "the program's stop request";
+        case SIGINT: return "Ctrl-C";
+        default: return "signal " + std::to_string(signal);
+    }
+}
+
 }  // namespace platform

@@ -1,0 +1,78 @@
+// What a finished row tells the user, and the run log.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "convert/outcome.h"
+#include "convert/run_log.h"
+
+using namespace convert;
+namespace fs = std::filesystem;
+
+TEST(Outcome, TheCategoryComesFromTheStatusAndTheReason) {
+    const struct {
+        int status;
+        const char* reason;
+        const char* category;
+    } cases[] = {
+        {1, "vv.exe: cannot open input /v/a.avi: Invalid data found when processing input", kCategoryInput},
+        {1, "vv.exe: cannot read /v/a.avi: Input/output error", kCategoryInput},
+        {1, "vv.exe: no picture or sound could be decoded from /v/a.avi", kCategoryInput},
+        {1, "vv.exe: the input /v/a.avi holds no video or audio", kCategoryInput},
+        {1, "vv.exe: cannot read preset file /p/h264.dat", kCategoryOther},
+        {1, "vv.exe: cannot write /o/a.mp4: Permission denied", kCategoryOutput},
+        {1, "vv.exe: cannot write /o/a.mp4: No space left on device", kCategoryDiskFull},
+        {1, "vv.exe: the output would overwrite the input /v/a.mp4", kCategoryOutput},
+        {1, "vv.exe: unknown encoder libfoo", kCategoryOther},
+        {143, "vv.exe: stopped", kCategoryStopped},
+        {1, "", kCategoryOther},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(FailureCategory(c.status, c.reason), c.category) << c.reason;
+
+    JobOutcome job;
+    job.kind = JobOutcome::Kind::Exited;
+    job.outputTail = "vv.exe: note: mp2 cannot encode at 8000 Hz: 16000 Hz instead\nframe 12\nvv.exe: note: second\n";
+    EXPECT_EQ(DescribeOutcome(job).Tip(), "mp2 cannot encode at 8000 Hz: 16000 Hz instead\nsecond");
+    EXPECT_FALSE(DescribeOutcome(job).failed);
+    job.kind = JobOutcome::Kind::StartFailed;
+    job.reason = "cannot start /opt/t/vv.exe: No such file or directory";
+    EXPECT_EQ(DescribeOutcome(job).Tip(), "转换程序无法启动：cannot start /opt/t/vv.exe: No such file or directory");
+    job.kind = JobOutcome::Kind::Signalled;
+    EXPECT_EQ(DescribeOutcome(job).category, kCategoryStopped);
+    EXPECT_EQ(CommandTooLong("2509 bytes").Tip(), "命令行过长：2509 bytes");
+}
+
+TEST(Outcome, TheCompletionBoxListsTheFailuresAndTheLog) {
+    std::vector<FinishedRow> rows = {{"/v/ok.avi", {}}};
+    EXPECT_EQ(CompletionText(rows, "/s/tolvani.log"), "转换完成");
+    for (int i = 0; i < 12; ++i)
+        rows.push_back({"/v/bad" + std::to_string(i) + ".avi", {true, kCategoryInput, "x", {}}});
+    const std::string text = CompletionText(rows, "/s/tolvani.log");
+    EXPECT_EQ(text.substr(0, text.find("\nbad1.avi")), "转换完成\n12 个文件转换失败\nbad0.avi — 无法读取输入文件：x");
+    EXPECT_NE(text.find("\nbad9.avi"), std::string::npos);
+    EXPECT_EQ(text.find("bad10.avi"), std::string::npos);
+    EXPECT_EQ(text.substr(text.find("\n……")), "\n……（另有 2 个）\n详细记录见日志：/s/tolvani.log");
+}
+
+TEST(RunLog, AppendsAnEntryPerRowAndKeepsOneOldFile) {
+    const fs::path dir = fs::temp_directory_path() / ("tolvani-log-" + std::to_string(::getpid()));
+    const std::string log = (dir / "state" / "tolvani.log").string();
+    const LogEntry entry{"/v/a.avi", "vv.exe -i \"/v/a.avi\" -y \"/o/a.mp4\"", "exit status 1",
+                         std::chrono::milliseconds(1500), "frame 1\nvv.exe: cannot open input /v/a.avi\n"};
+    ASSERT_TRUE(AppendToLog(log, entry, 400));
+    std::ifstream first(log);
+    const std::string text((std::istreambuf_iterator<char>(first)), {});
+    EXPECT_NE(
+        text.find("] /v/a.avi\n  command: vv.exe -i \"/v/a.avi\" -y \"/o/a.mp4\"\n  result: exit status 1, 1.50 s\n"
+                  "  | frame 1\n  | vv.exe: cannot open input /v/a.avi\n"),
+        std::string::npos)
+        << text;
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(AppendToLog(log, entry, 400));  // moves aside past 400 bytes
+    EXPECT_TRUE(fs::exists(log + ".1"));
+    EXPECT_LE(fs::file_size(log), 400u + text.size());
+    EXPECT_FALSE(fs::exists(log + ".2"));
+    EXPECT_FALSE(AppendToLog((dir / "state" / "tolvani.log" / "inside a file").string(), entry));
+    EXPECT_FALSE(AppendToLog("", entry));
+    fs::remove_all(dir);
+}

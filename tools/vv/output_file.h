@@ -1,0 +1,37 @@
+#pragma once
+// The output file as the muxer writes it: a platform::PendingFile, where nothing can see
+// or lose it until it is complete. Commit() gives it the final name in one rename,
+// replacing whatever stood there (a symbolic link is replaced, never followed); without
+// Commit() nothing is left behind and the file at the final name stays as it was.
+#include <string>
+
+#include "av_ptr.h"
+#include "platform/pending_file.h"
+
+namespace vv {
+
+class OutputFile {
+public:
+    // Throws VvError (with the system's reason) when the folder cannot take a new file,
+    // or when what stands at `path` is neither a file nor a link.
+    explicit OutputFile(std::string path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Where the muxer writes; seekable.
+    AVIOContext* Io() const { return io_.get(); }
+
+    // Flushes the data to the disk and puts the file at its final name. Throws VvError.
+    void Commit();
+
+private:
+    static int Write(void* opaque, std::uint8_t* buf, int size);
+    static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);
+
+    std::string path_;
+    platform::PendingFile file_;  // the system's side (platform/pending_file.h)
+    IoContextPtr io_;
+};
+
+}  // namespace vv
