@@ -5,9 +5,10 @@
 # missing and unpacks the prebuilt Windows dependencies from ../shared/windows.
 # Extra arguments go to CMake (the test command adds -DTOLVANI_WERROR=ON).
 set -euo pipefail
-cd "$(dirname "$0")/.."
+here=$(cd "$(dirname "$0")" && pwd)
+cd "$here/.."
 build="${BUILD_DIR:-build-win}"
-deps_archive="$(dirname "$0")/../../shared/windows/deps-win64.tar.zst"
+deps_archive="$here/../../shared/windows/deps-win64.tar.zst"
 
 WINDOWS=1 scripts/setup.sh
 
