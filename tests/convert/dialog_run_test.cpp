@@ -261,6 +261,11 @@ TEST_F(RunTest, EachFailedFileSaysWhyInItsRowTheCompletionBoxAndTheLog) {
                                             static_cast<int>(categories.size()));
     EXPECT_TRUE(text.StartsWith(count)) << text;
     EXPECT_TRUE(text.EndsWith(platform::FromNarrow(LogPath()))) << text;
+    // A tip stays with its file when the rows move.
+    guitest::ClickRow(Peer(dlg_).m_list, 1);
+    guitest::Press(dlg_, IDC_MOVE_UP);
+    EXPECT_TRUE(HoverTip(0).StartsWith(U("无法读取输入文件："))) << HoverTip(0);
+    EXPECT_EQ(HoverTip(1), "");
 
     // Without vv.exe beside the program, the row names where it was looked for.
     const fs::path empty = dir_ / "no tool";
