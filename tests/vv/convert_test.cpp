@@ -19,6 +19,7 @@
 
 #include "damage.h"
 
+#include "../helpers/format_defaults.h"
 #include "convert/contract.h"
 #include "platform/app_path.h"
 #include "platform/cmdline.h"
@@ -69,8 +70,10 @@ std::string Shell(const std::string& command) {
 std::map<std::string, std::map<std::string, std::string>> Probe(const std::string& path) {
     const std::string text = Shell(
         "ffprobe -v error -show_entries "
-        "stream=codec_type,codec_name,width,height,avg_frame_rate,r_frame_rate,sample_rate,channels,bit_rate:format=duration "
-        "-of flat '" + path + "'");
+        "stream=codec_type,codec_name,width,height,avg_frame_rate,r_frame_rate,sample_rate,channels,bit_rate:format="
+        "duration "
+        "-of flat '" +
+        path + "'");
     std::map<std::string, std::map<std::string, std::string>> result;
     std::map<std::string, std::map<std::string, std::string>> byIndex;
     std::istringstream lines(text);
@@ -82,8 +85,10 @@ std::map<std::string, std::map<std::string, std::string>> Probe(const std::strin
         if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
         const auto dot = key.rfind('.');
         const std::string owner = key.substr(0, dot), field = key.substr(dot + 1);
-        if (owner == "format") result["format"][field] = value;
-        else byIndex[owner][field] = value;
+        if (owner == "format")
+            result["format"][field] = value;
+        else
+            byIndex[owner][field] = value;
     }
     for (auto& [owner, fields] : byIndex) result[fields["codec_type"]] = fields;
     return result;
@@ -104,8 +109,10 @@ struct Contents {
 Contents Examine(const std::string& path) {
     Contents c;
     if (!fs::exists(path)) return c;
-    std::istringstream lines(Shell("ffprobe -v error -count_packets -show_entries stream=codec_type,nb_read_packets "
-                                   "-of csv=p=0 '" + path + "' 2>/dev/null"));
+    std::istringstream lines(
+        Shell("ffprobe -v error -count_packets -show_entries stream=codec_type,nb_read_packets "
+              "-of csv=p=0 '" +
+              path + "' 2>/dev/null"));
     std::string line;
     while (std::getline(lines, line)) {
         const auto comma = line.find(',');
@@ -114,7 +121,8 @@ Contents Examine(const std::string& path) {
         if (line.compare(0, comma, "video") == 0) c.video += n;
         if (line.compare(0, comma, "audio") == 0) c.audio += n;
     }
-    c.duration = std::atof(Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "' 2>/dev/null").c_str());
+    c.duration = std::atof(
+        Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + path + "' 2>/dev/null").c_str());
     c.decodes = ShellStatus("ffmpeg -nostdin -v error -xerror -i '" + path + "' -f null - >/dev/null 2>&1") == 0;
     return c;
 }
@@ -172,9 +180,11 @@ protected:
         const std::string d = dir_.string();
         // Each test process's vv.exe runs write their own progress file (tests run in parallel).
         ::setenv("TOLVANI_PROGRESS_FILE", (dir_ / "progress.txt").c_str(), 1);
-        Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
-              "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 "
-              "-c:v mpeg4 -c:a libmp3lame -shortest '" + d + "/clip.avi'");
+        Shell(
+            "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
+            "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 "
+            "-c:v mpeg4 -c:a libmp3lame -shortest '" +
+            d + "/clip.avi'");
         Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 -c:v mpeg4 '" + d +
               "/silent.mp4'");
         Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 '" + d + "/sound.mp3'");
@@ -187,7 +197,9 @@ protected:
 };
 fs::path ConvertTest::dir_;
 
-const std::string kH264 = "-fpre " + platform::QuoteArgument(platform::JoinPath(platform::DirectoryOf(VV_EXE), "h264.dat")) +
+const auto kDefaults = testdata::FormatDefaults(platform::DirectoryOf(VV_EXE));
+const std::string kH264 = "-fpre " +
+                          platform::QuoteArgument(platform::JoinPath(platform::DirectoryOf(VV_EXE), "h264.dat")) +
                           " -vcodec libx264";
 
 struct Case {
@@ -203,27 +215,66 @@ struct Case {
 
 const Case kCases[] = {
     // The five formats' defaults.
-    {"3gp", "3gp", {"-vcodec h263", "-b 256k", "-s 176x144 ", "-r 14.985", "-acodec libopencore_amrnb", "-ar 8000", "-ab 12.2k", "-ac 1"},
-     "h263", 176, 144, 14.985, "amr_nb", 8000, 1},
-    {"3gpp2", "3g2", {kH264, "-b 512k", "-s 320x240 ", "-r 14.985", "-strict experimental -acodec aac", "-ar 44100", "-ab 112k", "-ac 2"},
-     "h264", 320, 240, 14.985, "aac", 44100, 2},
-    {"mp4", "mp4", {"-vcodec  mpeg4", "-b 512k", "-s 320x240 ", "-r 23.976", "-strict experimental -acodec aac", "-ar 44100", "-ab 112k", "-ac 2"},
-     "mpeg4", 320, 240, 23.976, "aac", 44100, 2},
-    {"avi", "avi", {"-vcodec  mpeg4", "-b 512k", "-s 320x240 ", "-r 23.976", "-acodec mp2", "-ar 22050", "-ab 128k", "-ac 2"},
-     "mpeg4", 320, 240, 23.976, "mp2", 22050, 2},
-    {"flv", "flv", {"-vcodec flv", "-b 256k", "-s 320x240 ", "-r 14.985", "-acodec libmp3lame", "-ar 44100", "-ab 128k", "-ac 2"},
-     "flv1", 320, 240, 14.985, "mp3", 44100, 2},
+    {"3gp", "3gp", kDefaults[0].slots, "h263", 176, 144, 14.985, "amr_nb", 8000, 1},
+    {"3gpp2", "3g2", kDefaults[1].slots, "h264", 320, 240, 14.985, "aac", 44100, 2},
+    {"mp4", "mp4", kDefaults[2].slots, "mpeg4", 320, 240, 23.976, "aac", 44100, 2},
+    {"avi", "avi", kDefaults[3].slots, "mpeg4", 320, 240, 23.976, "mp2", 22050, 2},
+    {"flv", "flv", kDefaults[4].slots, "flv1", 320, 240, 14.985, "mp3", 44100, 2},
     // The other codec choices the presets offer.
-    {"3gp mpeg4 aac", "3gp", {"-vcodec  mpeg4", "-b 320k", "-s 352x288 ", "-r 10", "-strict experimental -acodec aac", "-ar 22050", "-ab 64k", "-ac 1"},
-     "mpeg4", 352, 288, 10, "aac", 22050, 1},
-    {"3gpp2 mpeg4 amr", "3g2", {"-vcodec  mpeg4", "-b 512k", "-s 176x144 ", "-r 15", "-acodec libopencore_amrnb", "-ar 8000", "-ab 4.75k", "-ac 1"},
-     "mpeg4", 176, 144, 15, "amr_nb", 8000, 1},
-    {"mp4 h264", "mp4", {kH264, "-b 1000k", "-s 640x480 ", "-r 29.976", "-strict experimental -acodec aac", "-ar 48000", "-ab 160k", "-ac 2"},
-     "h264", 640, 480, 29.976, "aac", 48000, 2},
-    {"avi h264 mp3", "avi", {kH264, "-b 768k", "-s 720x576 ", "-r 25", "-acodec libmp3lame", "-ar 44100", "-ab 320k", "-ac 2"},
-     "h264", 720, 576, 25, "mp3", 44100, 2},
-    {"avi xvid pcm", "avi", {"-vcodec libxvid -aspect 4:3", "-b 512k", "-s 208x176", "-r 12", "-acodec pcm_s16le", "-ar 16000", "-ab 128k", "-ac 1"},
-     "mpeg4", 208, 176, 12, "pcm_s16le", 16000, 1},
+    {"3gp mpeg4 aac",
+     "3gp",
+     {"-vcodec  mpeg4", "-b 320k", "-s 352x288 ", "-r 10", "-strict experimental -acodec aac", "-ar 22050", "-ab 64k",
+      "-ac 1"},
+     "mpeg4",
+     352,
+     288,
+     10,
+     "aac",
+     22050,
+     1},
+    {"3gpp2 mpeg4 amr",
+     "3g2",
+     {"-vcodec  mpeg4", "-b 512k", "-s 176x144 ", "-r 15", "-acodec libopencore_amrnb", "-ar 8000", "-ab 4.75k",
+      "-ac 1"},
+     "mpeg4",
+     176,
+     144,
+     15,
+     "amr_nb",
+     8000,
+     1},
+    {"mp4 h264",
+     "mp4",
+     {kH264, "-b 1000k", "-s 640x480 ", "-r 29.976", "-strict experimental -acodec aac", "-ar 48000", "-ab 160k",
+      "-ac 2"},
+     "h264",
+     640,
+     480,
+     29.976,
+     "aac",
+     48000,
+     2},
+    {"avi h264 mp3",
+     "avi",
+     {kH264, "-b 768k", "-s 720x576 ", "-r 25", "-acodec libmp3lame", "-ar 44100", "-ab 320k", "-ac 2"},
+     "h264",
+     720,
+     576,
+     25,
+     "mp3",
+     44100,
+     2},
+    {"avi xvid pcm",
+     "avi",
+     {"-vcodec libxvid -aspect 4:3", "-b 512k", "-s 208x176", "-r 12", "-acodec pcm_s16le", "-ar 16000", "-ab 128k",
+      "-ac 1"},
+     "mpeg4",
+     208,
+     176,
+     12,
+     "pcm_s16le",
+     16000,
+     1},
 };
 
 }  // namespace
@@ -248,16 +299,21 @@ TEST_F(ConvertTest, EveryProfileGivesTheFormatItNames) {
 
 TEST_F(ConvertTest, ReadsTheInputFormatsTheWindowOffers) {
     const std::pair<const char*, const char*> inputs[] = {
-        {"wmv", "-c:v wmv2 -c:a wmav2"},          {"asf", "-c:v wmv1 -c:a wmav1"},
-        {"mpg", "-c:v mpeg1video -c:a mp2"},      {"flv", "-c:v flv -c:a libmp3lame -ar 44100"},
-        {"3gp", "-c:v h263 -s 176x144 -c:a aac"}, {"rm", "-c:v rv10 -c:a ac3"},
-        {"swf", "-c:v flv -c:a libmp3lame -ar 44100"}, {"mp4", "-c:v libx264 -c:a aac"},
+        {"wmv", "-c:v wmv2 -c:a wmav2"},
+        {"asf", "-c:v wmv1 -c:a wmav1"},
+        {"mpg", "-c:v mpeg1video -c:a mp2"},
+        {"flv", "-c:v flv -c:a libmp3lame -ar 44100"},
+        {"3gp", "-c:v h263 -s 176x144 -c:a aac"},
+        {"rm", "-c:v rv10 -c:a ac3"},
+        {"swf", "-c:v flv -c:a libmp3lame -ar 44100"},
+        {"mp4", "-c:v libx264 -c:a aac"},
     };
     for (const auto& [ext, codecs] : inputs) {
         SCOPED_TRACE(ext);
         const std::string in = In(std::string("input.") + ext), out = In(std::string("from ") + ext + ".avi");
         Shell(std::string("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
-                          "-f lavfi -i sine=sample_rate=44100:duration=2 ") + codecs + " -shortest '" + in + "'");
+                          "-f lavfi -i sine=sample_rate=44100:duration=2 ") +
+              codecs + " -shortest '" + in + "'");
         ASSERT_TRUE(fs::exists(in));
         const VvRun run = RunProfile(in, kCases[3].slots, out);
         ASSERT_TRUE(run.ok) << run.output;
@@ -333,8 +389,10 @@ TEST_F(ConvertTest, PathsWithBlanksAndChineseWork) {
 
 TEST_F(ConvertTest, DamagedInputsConvertAtLeastAsWellAsFfmpeg) {
     const auto make = [&](const std::string& name, const std::string& video, const std::string& audio) {
-        Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
-              "sine=frequency=440:sample_rate=44100:duration=3 " + video + " " + audio + " -shortest '" + In(name) + "'");
+        Shell(
+            "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+            "sine=frequency=440:sample_rate=44100:duration=3 " +
+            video + " " + audio + " -shortest '" + In(name) + "'");
         return vvtest::ReadFile(In(name));
     };
     const std::string flv = make("d.flv", "-c:v flv", "-c:a libmp3lame");
@@ -357,18 +415,23 @@ TEST_F(ConvertTest, DamagedInputsConvertAtLeastAsWellAsFfmpeg) {
     inputs.push_back({"early.flv", vvtest::FlvTimestampJump(flv, 20, 2500), 3});        // one tag 1.7 s early
     inputs.push_back({"doubled.mpg", mpg + mpg, 6});
     inputs.push_back({"timescale0.mp4", vvtest::ZeroTimeScale(mp4), 3});
-    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 "
-          "-filter_complex '[0:v]trim=end_frame=1[v]' -map '[v]' -map 1:a -c:v mpeg4 -c:a aac '" + In("one frame.mp4") + "'");
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 "
+        "-filter_complex '[0:v]trim=end_frame=1[v]' -map '[v]' -map 1:a -c:v mpeg4 -c:a aac '" +
+        In("one frame.mp4") + "'");
     inputs.push_back({"one frame.mp4", vvtest::ReadFile(In("one frame.mp4")), 3});
-    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i anullsrc=r=44100 "
-          "-map 0:v -map 1:a -af atrim=end_sample=0 -c:v mpeg4 -c:a mp2 -t 3 '" + In("silent audio.avi") + "'");
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i anullsrc=r=44100 "
+        "-map 0:v -map 1:a -af atrim=end_sample=0 -c:v mpeg4 -c:a mp2 -t 3 '" +
+        In("silent audio.avi") + "'");
     inputs.push_back({"silent audio.avi", vvtest::ReadFile(In("silent audio.avi")), 3});
 
     const convert::OptionSlots& slots = kCases[2].slots;  // the mp4 default
     for (const Input& input : inputs) {
         SCOPED_TRACE(input.name);
         ASSERT_FALSE(input.data.empty());
-        const std::string in = In("damaged " + input.name), vvOut = In(input.name + ".vv.mp4"), ffOut = In(input.name + ".ff.mp4");
+        const std::string in = In("damaged " + input.name), vvOut = In(input.name + ".vv.mp4"),
+                          ffOut = In(input.name + ".ff.mp4");
         vvtest::WriteFile(in, input.data);
         const VvRun run = RunProfile(in, slots, vvOut);
         ASSERT_TRUE(run.code == 0 || run.code == 1) << run.output;
@@ -378,7 +441,8 @@ TEST_F(ConvertTest, DamagedInputsConvertAtLeastAsWellAsFfmpeg) {
             EXPECT_EQ(last.find("vv.exe: note:"), std::string::npos) << run.output;
         }
         // ffmpeg as the reference, its output capped: it runs away on some of these.
-        ShellStatus("ffmpeg -nostdin -v error -y -i '" + in + "' " + FfmpegOptions(slots) + " -t 30 '" + ffOut + "' >/dev/null 2>&1");
+        ShellStatus("ffmpeg -nostdin -v error -y -i '" + in + "' " + FfmpegOptions(slots) + " -t 30 '" + ffOut +
+                    "' >/dev/null 2>&1");
         const Contents vv = Examine(vvOut), ff = Examine(ffOut);
         if (ff.decodes && ff.video > 0) {
             EXPECT_TRUE(vv.decodes && vv.video > 0) << run.output;
@@ -411,9 +475,12 @@ TEST_F(ConvertTest, AFailingRunLeavesWhatStandsAtTheOutputPath) {
     EXPECT_EQ(vvtest::ReadFile(In("target.mp4")), standing);
 
     // Killed outright in the middle: the file standing there is still the old one.
-    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=20 -f lavfi -i sine=duration=20 "
-          "-c:v mpeg4 -c:a libmp3lame -shortest '" + In("twenty.avi") + "'");
-    auto args = platform::SplitCommandLine(convert::ComposeCommand(In("twenty.avi"), kCases[7].slots, In("kept.mp4")).command);
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=20 -f lavfi -i sine=duration=20 "
+        "-c:v mpeg4 -c:a libmp3lame -shortest '" +
+        In("twenty.avi") + "'");
+    auto args =
+        platform::SplitCommandLine(convert::ComposeCommand(In("twenty.avi"), kCases[7].slots, In("kept.mp4")).command);
     platform::StartedProcess p = platform::StartHidden(VV_EXE, args);
     ASSERT_GT(p.pid, 0);
     std::this_thread::sleep_for(1s);
@@ -428,17 +495,21 @@ TEST_F(ConvertTest, AFailingRunLeavesWhatStandsAtTheOutputPath) {
 }
 
 TEST_F(ConvertTest, StoppedBySigtermLeavesAPlayableOutput) {
-    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=120 -f lavfi -i sine=duration=120 "
-          "-c:v mpeg4 -q:v 8 -c:a libmp3lame -shortest '" + In("two minutes.avi") + "'");
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=120 -f lavfi -i sine=duration=120 "
+        "-c:v mpeg4 -q:v 8 -c:a libmp3lame -shortest '" +
+        In("two minutes.avi") + "'");
     const std::string out = In("stopped.mp4");
-    auto args = platform::SplitCommandLine(convert::ComposeCommand(In("two minutes.avi"), kCases[7].slots, out).command);
+    auto args =
+        platform::SplitCommandLine(convert::ComposeCommand(In("two minutes.avi"), kCases[7].slots, out).command);
     platform::StartedProcess p = platform::StartHidden(VV_EXE, args);
     ASSERT_GT(p.pid, 0);
     std::this_thread::sleep_for(2s);
     const auto stopAt = std::chrono::steady_clock::now();
     ::kill(p.pid, SIGTERM);
     const platform::ProcessEnd end = platform::WaitForEnd(p);
-    const auto finishing = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopAt);
+    const auto finishing =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopAt);
     platform::ReapGroup(p);
     RecordProperty("finishing_ms", static_cast<int>(finishing.count()));  // reported, not judged
 
@@ -465,7 +536,8 @@ TEST_F(ConvertTest, MemoryStaysFlatWhileADeclaredStreamStaysSilent) {
         return name;
     };
     const auto peak = [&](const std::string& in) {
-        return PeakKiB({"-i", in, "-y", "-vcodec", "mpeg4", "-b", "4000k", "-s", "320x240", "-acodec", "mp2", In("silent.avi")});
+        return PeakKiB(
+            {"-i", in, "-y", "-vcodec", "mpeg4", "-b", "4000k", "-s", "320x240", "-acodec", "mp2", In("silent.avi")});
     };
     const long shortPeak = peak(make(12));
     const long longPeak = peak(make(72));
@@ -496,22 +568,23 @@ TEST_F(ConvertTest, SettingsAnEncoderCannotTakeAreReplacedWithANote) {
 }
 
 TEST_F(ConvertTest, ProgressRisesInWholeNumbersAndEndsAtOneThousand) {
-    Shell("ffmpeg -v error -y -f lavfi -i testsrc=size=640x480:rate=25:duration=30 "
-          "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=30 -c:v mpeg4 -q:v 5 -c:a libmp3lame -shortest '" +
-          In("long.avi") + "'");
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=640x480:rate=25:duration=30 "
+        "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=30 -c:v mpeg4 -q:v 5 -c:a libmp3lame -shortest '" +
+        In("long.avi") + "'");
     const std::string progressFile = In("progress.txt");
     std::ofstream(progressFile) << "0";
 
     std::vector<std::string> argv = {"vv.exe"};
-    auto args = platform::SplitCommandLine(
-        convert::ComposeCommand(In("long.avi"), kCases[1].slots, In("long.3g2")).command);
+    auto args =
+        platform::SplitCommandLine(convert::ComposeCommand(In("long.avi"), kCases[1].slots, In("long.3g2")).command);
     args.erase(args.begin());
     argv.insert(argv.end(), args.begin(), args.end());
     platform::StartedProcess p = platform::StartHidden(VV_EXE, argv);
     ASSERT_GT(p.pid, 0);
 
     std::vector<int> seen;
-    std::thread waiter([&] {
+    std::jthread waiter([&] {  // joined on every way out, a failed assertion included
         const auto end = platform::WaitForEnd(p);
         EXPECT_EQ(end.code, 0) << end.outputTail;
     });

@@ -51,7 +51,8 @@ std::string Zeroed(const std::string& data, std::uint32_t seed, std::size_t size
     std::mt19937 rng(seed);
     if (out.size() <= size) return out;
     const std::size_t at = Pick(rng, 0, out.size() - size);
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(at), out.begin() + static_cast<std::ptrdiff_t>(at + size), '\0');
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(at), out.begin() + static_cast<std::ptrdiff_t>(at + size),
+              '\0');
     return out;
 }
 
@@ -97,7 +98,8 @@ std::string FlvTimestampJump(const std::string& flv, int nth, std::uint32_t ms) 
 std::string ZeroTimeScale(const std::string& mp4) {
     std::string out = mp4;
     bool found = false;
-    for (std::size_t at = out.find("mdhd"); at != std::string::npos && at + 24 <= out.size(); at = out.find("mdhd", at + 1)) {
+    for (std::size_t at = out.find("mdhd"); at != std::string::npos && at + 24 <= out.size();
+         at = out.find("mdhd", at + 1)) {
         // version(1) flags(3), then creation and modification times: 4 bytes each (version 0) or 8.
         const std::size_t scale = at + 4 + 4 + (out[at + 4] == 1 ? 16 : 8);
         if (scale + 4 > out.size()) break;
@@ -110,7 +112,8 @@ std::string ZeroTimeScale(const std::string& mp4) {
 std::vector<Variant> DamagedVariants(const std::string& data, const std::string& ext) {
     std::vector<Variant> v;
     int n = 0;
-    for (const double f : {0.05, 0.15, 0.3, 0.5, 0.7, 0.85, 0.95, 0.99}) v.push_back({"cut" + std::to_string(n++), Truncated(data, f)});
+    for (const double f : {0.05, 0.15, 0.3, 0.5, 0.7, 0.85, 0.95, 0.99})
+        v.push_back({"cut" + std::to_string(n++), Truncated(data, f)});
     for (std::uint32_t i = 0; i < 12; ++i) {
         v.push_back({"flip" + std::to_string(i), Flipped(data, 1000 + i, 1 + static_cast<int>(i % 8))});
     }
@@ -118,14 +121,20 @@ std::vector<Variant> DamagedVariants(const std::string& data, const std::string&
         v.push_back({"zero" + std::to_string(i), Zeroed(data, 2000 + i, std::size_t{512} << (i % 5))});
     }
     std::vector<std::string> tags;
-    if (ext == "mp4" || ext == "3gp") tags = {"mvhd", "tkhd", "mdhd", "stts", "stsz", "stco"};
-    else if (ext == "avi") tags = {"avih", "strh", "strf", "idx1", "movi", "LIST"};
-    else if (ext == "flv") tags = {"onMetaData", "duration", "width", "framerate", "audiosamplerate", "FLV"};
-    else if (ext == "mpg") tags = {std::string("\0\0\1\xba", 4), std::string("\0\0\1\xbb", 4), std::string("\0\0\1\xb3", 4),
-                                   std::string("\0\0\1\xe0", 4), std::string("\0\0\1\xc0", 4), std::string("\0\0\1\xb8", 4)};
-    else tags = {".RMF", "PROP", "MDPR", "CONT", "DATA", "INDX"};
+    if (ext == "mp4" || ext == "3gp")
+        tags = {"mvhd", "tkhd", "mdhd", "stts", "stsz", "stco"};
+    else if (ext == "avi")
+        tags = {"avih", "strh", "strf", "idx1", "movi", "LIST"};
+    else if (ext == "flv")
+        tags = {"onMetaData", "duration", "width", "framerate", "audiosamplerate", "FLV"};
+    else if (ext == "mpg")
+        tags = {std::string("\0\0\1\xba", 4), std::string("\0\0\1\xbb", 4), std::string("\0\0\1\xb3", 4),
+                std::string("\0\0\1\xe0", 4), std::string("\0\0\1\xc0", 4), std::string("\0\0\1\xb8", 4)};
+    else
+        tags = {".RMF", "PROP", "MDPR", "CONT", "DATA", "INDX"};
     for (std::size_t i = 0; i < tags.size(); ++i) {
-        v.push_back({"smash" + std::to_string(i), SmashedAfter(data, tags[i], 3000 + static_cast<std::uint32_t>(i), 24)});
+        v.push_back(
+            {"smash" + std::to_string(i), SmashedAfter(data, tags[i], 3000 + static_cast<std::uint32_t>(i), 24)});
     }
     const std::size_t head = std::min<std::size_t>(data.size(), 4096);
     v.push_back({"head", Flipped(data.substr(0, head), 4000, 4) + data.substr(head)});

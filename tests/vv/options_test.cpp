@@ -54,10 +54,10 @@ TEST(VvOptions, RefusesWhatItCannotUnderstand) {
     EXPECT_THROW(Parse("vv.exe -i in.avi -y -s 320 out.avi"), VvError);
     EXPECT_THROW(Parse("vv.exe -i in.avi -y -r 0 out.avi"), VvError);
     EXPECT_THROW(Parse("vv.exe -i in.avi -y -strict lax out.avi"), VvError);
-    EXPECT_THROW(Parse("vv.exe -y out.avi"), VvError);                  // no input
-    EXPECT_THROW(Parse("vv.exe -i in.avi -y"), VvError);                // no output
-    EXPECT_THROW(Parse("vv.exe -i in.avi -y a.avi b.avi"), VvError);    // two outputs
-    EXPECT_THROW(Parse("vv.exe -i in.avi -y -acodec"), VvError);        // an option, not an output
+    EXPECT_THROW(Parse("vv.exe -y out.avi"), VvError);                // no input
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y"), VvError);              // no output
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y a.avi b.avi"), VvError);  // two outputs
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -acodec"), VvError);      // an option, not an output
     EXPECT_THROW(Parse("vv.exe -i in.avi -fpre /no/such/h264.dat out.mp4"), VvError);
 }
 

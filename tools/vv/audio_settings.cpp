@@ -22,7 +22,8 @@ T Nearest(std::span<const T> values, T wanted) {
     T best = values.front();
     for (const T v : values) {
         if (std::llabs(static_cast<long long>(v) - wanted) < std::llabs(static_cast<long long>(best) - wanted) ||
-            (std::llabs(static_cast<long long>(v) - wanted) == std::llabs(static_cast<long long>(best) - wanted) && v > best)) {
+            (std::llabs(static_cast<long long>(v) - wanted) == std::llabs(static_cast<long long>(best) - wanted) &&
+             v > best)) {
             best = v;
         }
     }
@@ -55,9 +56,8 @@ std::span<const std::int64_t> MpegBitrates(const std::string& encoder, int rate)
 
 }  // namespace
 
-AudioSettings FitAudioSettings(const std::string& encoder, const int* rates, AudioSettings wanted,
-                               bool rateChosen, bool bitrateChosen, bool channelsChosen,
-                               std::vector<std::string>& changes) {
+AudioSettings FitAudioSettings(const std::string& encoder, const int* rates, AudioSettings wanted, bool rateChosen,
+                               bool bitrateChosen, bool channelsChosen, std::vector<std::string>& changes) {
     AudioSettings got = wanted;
     const bool amr = encoder == kAmrNbName;
     if (amr) rates = kAmrRates;

@@ -18,8 +18,7 @@ struct AudioSettings {
 // null: any). Settings the user chose (rateChosen, bitrateChosen, channelsChosen) are
 // changed with a description appended to `changes`; values taken from the input are
 // changed silently.
-AudioSettings FitAudioSettings(const std::string& encoder, const int* rates, AudioSettings wanted,
-                               bool rateChosen, bool bitrateChosen, bool channelsChosen,
-                               std::vector<std::string>& changes);
+AudioSettings FitAudioSettings(const std::string& encoder, const int* rates, AudioSettings wanted, bool rateChosen,
+                               bool bitrateChosen, bool channelsChosen, std::vector<std::string>& changes);
 
 }  // namespace vv

@@ -68,9 +68,7 @@ public:
         return true;
     }
     AVRational TimeBase() const override { return ctx_->time_base; }
-    void FillParameters(AVCodecParameters* par) const override {
-        avcodec_parameters_from_context(par, ctx_.get());
-    }
+    void FillParameters(AVCodecParameters* par) const override { avcodec_parameters_from_context(par, ctx_.get()); }
     int FrameSize() const override {
         if (ctx_->codec_type != AVMEDIA_TYPE_AUDIO) return 0;
         return (ctx_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) ? 0 : ctx_->frame_size;
@@ -84,7 +82,7 @@ struct AmrMode {
     std::int64_t bitrate;
     Mode mode;
 };
-constexpr AmrMode kAmrModes[] = {{4750, MR475}, {5150, MR515}, {5900, MR59},  {6700, MR67},
+constexpr AmrMode kAmrModes[] = {{4750, MR475}, {5150, MR515}, {5900, MR59},   {6700, MR67},
                                  {7400, MR74},  {7950, MR795}, {10200, MR102}, {12200, MR122}};
 
 class AmrNbEncoder final : public Encoder {
@@ -182,8 +180,7 @@ std::string LibraryReason(LibraryPart part, int err) {
 }
 
 CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
-                                 const std::function<void(AVCodecContext*)>& configure,
-                                 AVDictionary** options) {
+                                 const std::function<void(AVCodecContext*)>& configure, AVDictionary** options) {
     CodecContextPtr ctx(avcodec_alloc_context3(codec));
     if (!ctx) throw VvError("out of memory");
     configure(ctx.get());
@@ -198,8 +195,6 @@ std::unique_ptr<Encoder> MakeLibavEncoder(CodecContextPtr context) {
     return std::make_unique<LibavEncoder>(std::move(context));
 }
 
-std::unique_ptr<Encoder> MakeAmrNbEncoder(std::int64_t bitrate) {
-    return std::make_unique<AmrNbEncoder>(bitrate);
-}
+std::unique_ptr<Encoder> MakeAmrNbEncoder(std::int64_t bitrate) { return std::make_unique<AmrNbEncoder>(bitrate); }
 
 }  // namespace vv

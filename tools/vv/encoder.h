@@ -29,8 +29,7 @@ public:
 // Opens an FFmpeg encoder context; `configure` sets its parameters before opening.
 // Throws VvError with the library's reason when it cannot.
 CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
-                                 const std::function<void(AVCodecContext*)>& configure,
-                                 AVDictionary** options);
+                                 const std::function<void(AVCodecContext*)>& configure, AVDictionary** options);
 
 // Wraps an opened FFmpeg encoder context.
 std::unique_ptr<Encoder> MakeLibavEncoder(CodecContextPtr context);

@@ -9,8 +9,7 @@ namespace vv {
 
 class ProgressWriter {
 public:
-    explicit ProgressWriter(std::string path,
-                            std::chrono::milliseconds interval = std::chrono::milliseconds(250));
+    explicit ProgressWriter(std::string path, std::chrono::milliseconds interval = std::chrono::milliseconds(250));
 
     // Reports a value (clamped to 0..999: 1000 is kept for a finished output).
     void Update(int permille);

@@ -110,8 +110,10 @@ void Timelines::Push(int id, PacketPtr packet, Ready& ready) {
     const std::int64_t raw = RawTs(*packet);
     if (raw == AV_NOPTS_VALUE) {
         // Nothing to check; a held packet is then taken as a single bad timestamp.
-        if (lane.held && lane.next != AV_NOPTS_VALUE) Place(id, lane, std::move(lane.held), lane.next, ready);
-        else if (lane.held) Give(id, lane, std::move(lane.held), ready);
+        if (lane.held && lane.next != AV_NOPTS_VALUE)
+            Place(id, lane, std::move(lane.held), lane.next, ready);
+        else if (lane.held)
+            Give(id, lane, std::move(lane.held), ready);
         Give(id, lane, std::move(packet), ready);
         return;
     }
@@ -161,8 +163,10 @@ void Timelines::Flush(Ready& ready) {
         Lane& lane = lanes_[i];
         if (!lane.held) continue;
         // Nothing came after it to confirm its course: it takes the expected place.
-        if (lane.next != AV_NOPTS_VALUE) Place(static_cast<int>(i), lane, std::move(lane.held), lane.next, ready);
-        else Give(static_cast<int>(i), lane, std::move(lane.held), ready);
+        if (lane.next != AV_NOPTS_VALUE)
+            Place(static_cast<int>(i), lane, std::move(lane.held), lane.next, ready);
+        else
+            Give(static_cast<int>(i), lane, std::move(lane.held), ready);
     }
 }
 

@@ -51,13 +51,13 @@ public:
 private:
     struct Lane {
         AVRational timeBase{1, 1};
-        std::int64_t rateStep = 0;          // µs per frame from the frame rate; 0 unknown
-        std::int64_t offset = 0;            // added to the stream's timestamps (time base units)
-        std::int64_t last = AV_NOPTS_VALUE;  // µs, the last packet given out
-        std::int64_t next = AV_NOPTS_VALUE;  // µs, where the next packet is expected
+        std::int64_t rateStep = 0;             // µs per frame from the frame rate; 0 unknown
+        std::int64_t offset = 0;               // added to the stream's timestamps (time base units)
+        std::int64_t last = AV_NOPTS_VALUE;    // µs, the last packet given out
+        std::int64_t next = AV_NOPTS_VALUE;    // µs, where the next packet is expected
         std::int64_t before = AV_NOPTS_VALUE;  // µs, where the last packet was expected
-        std::int64_t lastDuration = 0;       // µs
-        std::int64_t reach = AV_NOPTS_VALUE; // µs, the furthest timestamp given out
+        std::int64_t lastDuration = 0;         // µs
+        std::int64_t reach = AV_NOPTS_VALUE;   // µs, the furthest timestamp given out
         PacketPtr held;
     };
 

@@ -88,7 +88,8 @@ Shape ShapeOfFrame(AVMediaType type, const AVFrame* f) {
     if (type == AVMEDIA_TYPE_VIDEO) {
         s.width = f->width;
         s.height = f->height;
-        s.sar = f->sample_aspect_ratio.num > 0 && f->sample_aspect_ratio.den > 0 ? f->sample_aspect_ratio : AVRational{1, 1};
+        s.sar = f->sample_aspect_ratio.num > 0 && f->sample_aspect_ratio.den > 0 ? f->sample_aspect_ratio
+                                                                                 : AVRational{1, 1};
     } else {
         s.sampleRate = f->sample_rate;
         s.channels = f->ch_layout.nb_channels;
@@ -104,7 +105,8 @@ Shape ShapeOfDecoder(AVMediaType type, const AVCodecContext* c) {
         s.format = c->pix_fmt;
         s.width = c->width;
         s.height = c->height;
-        s.sar = c->sample_aspect_ratio.num > 0 && c->sample_aspect_ratio.den > 0 ? c->sample_aspect_ratio : AVRational{1, 1};
+        s.sar = c->sample_aspect_ratio.num > 0 && c->sample_aspect_ratio.den > 0 ? c->sample_aspect_ratio
+                                                                                 : AVRational{1, 1};
     } else {
         s.format = c->sample_fmt;
         s.sampleRate = c->sample_rate;
@@ -132,15 +134,15 @@ struct StreamContext {
     std::unique_ptr<Encoder> encoder;
     AVStream* out = nullptr;
 
-    AVRational frameRate{0, 1};               // the input's, for frames without a duration
-    std::int64_t nextPts = AV_NOPTS_VALUE;    // where the next decoded frame is expected (input time base)
-    std::int64_t endPts = AV_NOPTS_VALUE;     // end of the frames given to the filters
+    AVRational frameRate{0, 1};                 // the input's, for frames without a duration
+    std::int64_t nextPts = AV_NOPTS_VALUE;      // where the next decoded frame is expected (input time base)
+    std::int64_t endPts = AV_NOPTS_VALUE;       // end of the frames given to the filters
     std::int64_t lastPicture = AV_NOPTS_VALUE;  // the last picture encoded (encoder time base)
-    std::int64_t nextSound = AV_NOPTS_VALUE;  // where the next sound frame goes (encoder time base)
+    std::int64_t nextSound = AV_NOPTS_VALUE;    // where the next sound frame goes (encoder time base)
     std::int64_t lastMuxDts = AV_NOPTS_VALUE;
-    std::int64_t frames = 0;                  // frames encoded
+    std::int64_t frames = 0;  // frames encoded
     std::int64_t decodeErrors = 0;
-    std::string decodeError;                  // the last decoder error
+    std::string decodeError;  // the last decoder error
 };
 
 class Transcoder {
@@ -187,7 +189,8 @@ private:
         const int audio = av_find_best_stream(input_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
         if (audio >= 0) AddStream(input_->streams[audio], reason);
         if (streams_.empty()) {
-            throw VvError("the input " + opt_.input + " holds no video or audio" + (reason.empty() ? "" : ": " + reason));
+            throw VvError("the input " + opt_.input + " holds no video or audio" +
+                          (reason.empty() ? "" : ": " + reason));
         }
     }
 
@@ -201,11 +204,14 @@ private:
         s.type = in->codecpar->codec_type;
         s.in = in;
         try {
-            s.decoder = OpenCodecContext(codec, "decoder", [in](AVCodecContext* c) {
-                avcodec_parameters_to_context(c, in->codecpar);
-                c->pkt_timebase = in->time_base;
-                c->thread_count = 0;  // as many threads as the machine has
-            }, nullptr);
+            s.decoder = OpenCodecContext(
+                codec, "decoder",
+                [in](AVCodecContext* c) {
+                    avcodec_parameters_to_context(c, in->codecpar);
+                    c->pkt_timebase = in->time_base;
+                    c->thread_count = 0;  // as many threads as the machine has
+                },
+                nullptr);
         } catch (const VvError& e) {
             reason = e.what();  // damaged parameters: the other stream may still be converted
             return;
@@ -221,7 +227,8 @@ private:
         if (!opt_.overwrite && platform::PathTaken(opt_.output)) {
             throw VvError("output " + opt_.output + " exists (use -y)");
         }
-        if (convert::SameFile(opt_.input, opt_.output)) throw VvError("the output would overwrite the input " + opt_.input);
+        if (convert::SameFile(opt_.input, opt_.output))
+            throw VvError("the output would overwrite the input " + opt_.input);
         AVFormatContext* raw = nullptr;
         if (avformat_alloc_output_context2(&raw, nullptr, nullptr, opt_.output.c_str()) < 0 || raw == nullptr) {
             throw VvError("no output format for the name " + opt_.output);
@@ -234,8 +241,10 @@ private:
 
     // ---- encoders and filters, on a stream's first frame ----
     const AVCodec* FindEncoder(const std::string& name, AVCodecID fallback, AVMediaType type) {
-        const AVCodec* codec = name.empty() ? avcodec_find_encoder(fallback) : avcodec_find_encoder_by_name(name.c_str());
-        if (codec == nullptr) throw VvError("unknown encoder " + (name.empty() ? std::string(avcodec_get_name(fallback)) : name));
+        const AVCodec* codec =
+            name.empty() ? avcodec_find_encoder(fallback) : avcodec_find_encoder_by_name(name.c_str());
+        if (codec == nullptr)
+            throw VvError("unknown encoder " + (name.empty() ? std::string(avcodec_get_name(fallback)) : name));
         if (codec->type != type) throw VvError(name + " is not a " + av_get_media_type_string(type) + " encoder");
         CheckContainerTakes(codec->id);
         return codec;
@@ -292,18 +301,21 @@ private:
             ~DictionaryHolder() { av_dict_free(&dict); }
         } preset;
         for (const auto& [key, value] : opt_.videoPreset) av_dict_set(&preset.dict, key.c_str(), value.c_str(), 0);
-        CodecContextPtr ctx = OpenCodecContext(codec, "video encoder", [&](AVCodecContext* c) {
-            c->width = width;
-            c->height = height;
-            c->pix_fmt = pix;
-            c->time_base = av_inv_q(rate);
-            c->framerate = rate;
-            c->sample_aspect_ratio = sar;
-            if (opt_.videoBitrate) c->bit_rate = *opt_.videoBitrate;
-            if (opt_.strict) c->strict_std_compliance = *opt_.strict;
-            c->thread_count = 0;
-            if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        }, &preset.dict);
+        CodecContextPtr ctx = OpenCodecContext(
+            codec, "video encoder",
+            [&](AVCodecContext* c) {
+                c->width = width;
+                c->height = height;
+                c->pix_fmt = pix;
+                c->time_base = av_inv_q(rate);
+                c->framerate = rate;
+                c->sample_aspect_ratio = sar;
+                if (opt_.videoBitrate) c->bit_rate = *opt_.videoBitrate;
+                if (opt_.strict) c->strict_std_compliance = *opt_.strict;
+                c->thread_count = 0;
+                if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+            },
+            &preset.dict);
         if (const AVDictionaryEntry* unused = av_dict_get(preset.dict, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
             throw VvError(std::string("the preset option ") + unused->key + " is unknown to " + codec->name);
         }
@@ -325,9 +337,9 @@ private:
         wanted.channels = opt_.channels.value_or(std::min(shape.channels, 2));
         wanted.bitrate = opt_.audioBitrate.value_or(amr ? 12200 : 0);
         std::vector<std::string> changes;
-        const AudioSettings got = FitAudioSettings(amr ? kAmrNbName : codec->name, amr ? nullptr : codec->supported_samplerates,
-                                                   wanted, opt_.sampleRate.has_value(), opt_.audioBitrate.has_value(),
-                                                   opt_.channels.has_value(), changes);
+        const AudioSettings got = FitAudioSettings(
+            amr ? kAmrNbName : codec->name, amr ? nullptr : codec->supported_samplerates, wanted,
+            opt_.sampleRate.has_value(), opt_.audioBitrate.has_value(), opt_.channels.has_value(), changes);
         if (!changes.empty()) {
             std::string text;
             for (const std::string& c : changes) text += (text.empty() ? "" : "; ") + c;
@@ -336,23 +348,26 @@ private:
         const AVSampleFormat format = !amr && codec->sample_fmts != nullptr ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
         AVChannelLayout layout{};
         av_channel_layout_default(&layout, got.channels);
-        s.chain = "aresample=" + std::to_string(got.sampleRate) + ",aformat=sample_fmts=" + av_get_sample_fmt_name(format) +
-                  ":channel_layouts=" + LayoutName(layout);
+        s.chain = "aresample=" + std::to_string(got.sampleRate) +
+                  ",aformat=sample_fmts=" + av_get_sample_fmt_name(format) + ":channel_layouts=" + LayoutName(layout);
 
         if (amr) {
             s.encoder = MakeAmrNbEncoder(got.bitrate);
         } else {
             try {
-                CodecContextPtr ctx = OpenCodecContext(codec, "audio encoder", [&](AVCodecContext* c) {
-                    c->sample_rate = got.sampleRate;
-                    av_channel_layout_copy(&c->ch_layout, &layout);
-                    c->sample_fmt = format;
-                    c->time_base = {1, got.sampleRate};
-                    if (got.bitrate > 0) c->bit_rate = got.bitrate;
-                    if (opt_.strict) c->strict_std_compliance = *opt_.strict;
-                    c->thread_count = 0;
-                    if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-                }, nullptr);
+                CodecContextPtr ctx = OpenCodecContext(
+                    codec, "audio encoder",
+                    [&](AVCodecContext* c) {
+                        c->sample_rate = got.sampleRate;
+                        av_channel_layout_copy(&c->ch_layout, &layout);
+                        c->sample_fmt = format;
+                        c->time_base = {1, got.sampleRate};
+                        if (got.bitrate > 0) c->bit_rate = got.bitrate;
+                        if (opt_.strict) c->strict_std_compliance = *opt_.strict;
+                        c->thread_count = 0;
+                        if (output_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+                    },
+                    nullptr);
                 s.encoder = MakeLibavEncoder(std::move(ctx));
             } catch (...) {
                 av_channel_layout_uninit(&layout);
@@ -391,8 +406,11 @@ private:
         AVFilterContext* source = nullptr;
         AVFilterContext* sink = nullptr;
         ClearLibraryMessage(LibraryPart::kFilter);
-        int ret = avfilter_graph_create_filter(&source, avfilter_get_by_name(sourceName), "in", args.c_str(), nullptr, graph.get());
-        if (ret >= 0) ret = avfilter_graph_create_filter(&sink, avfilter_get_by_name(sinkName), "out", nullptr, nullptr, graph.get());
+        int ret = avfilter_graph_create_filter(&source, avfilter_get_by_name(sourceName), "in", args.c_str(), nullptr,
+                                               graph.get());
+        if (ret >= 0)
+            ret = avfilter_graph_create_filter(&sink, avfilter_get_by_name(sinkName), "out", nullptr, nullptr,
+                                               graph.get());
         if (ret >= 0) {
             FilterInOutPtr outputs(avfilter_inout_alloc()), inputs(avfilter_inout_alloc());
             if (!outputs || !inputs) throw VvError("out of memory");
@@ -411,7 +429,8 @@ private:
             s.decodeError = "cannot set up the filters: " + LibraryReason(LibraryPart::kFilter, ret);
             return false;
         }
-        if (s.encoder->FrameSize() > 0) av_buffersink_set_frame_size(sink, static_cast<unsigned>(s.encoder->FrameSize()));
+        if (s.encoder->FrameSize() > 0)
+            av_buffersink_set_frame_size(sink, static_cast<unsigned>(s.encoder->FrameSize()));
         s.graph = std::move(graph);
         s.source = source;
         s.sink = sink;
@@ -453,7 +472,8 @@ private:
             if (ret < 0) break;
             const std::size_t index = static_cast<std::size_t>(packet->stream_index);
             const auto it = streamOf_.find(index);
-            if (it == streamOf_.end() || streams_[static_cast<std::size_t>(it->second)].state == StreamContext::State::kDropped) {
+            if (it == streamOf_.end() ||
+                streams_[static_cast<std::size_t>(it->second)].state == StreamContext::State::kDropped) {
                 av_packet_unref(packet.get());
                 continue;
             }
@@ -530,7 +550,8 @@ private:
         // without one follows the one before.
         std::int64_t pts = frame->best_effort_timestamp;
         if (pts != AV_NOPTS_VALUE) {
-            if (input_->start_time != AV_NOPTS_VALUE) pts -= av_rescale_q(input_->start_time, AV_TIME_BASE_Q, s.in->time_base);
+            if (input_->start_time != AV_NOPTS_VALUE)
+                pts -= av_rescale_q(input_->start_time, AV_TIME_BASE_Q, s.in->time_base);
         } else {
             pts = s.nextPts != AV_NOPTS_VALUE ? s.nextPts : 0;
         }
@@ -604,8 +625,9 @@ private:
         queuedBytes_ += static_cast<std::size_t>(packet->size);
         queued_.emplace_back(&s, PacketPtr(av_packet_clone(packet)));
         if (!queued_.back().second) throw VvError("out of memory");
-        const bool allStarted = std::none_of(streams_.begin(), streams_.end(),
-                                             [](const StreamContext& c) { return c.state == StreamContext::State::kWaiting; });
+        const bool allStarted = std::none_of(streams_.begin(), streams_.end(), [](const StreamContext& c) {
+            return c.state == StreamContext::State::kWaiting;
+        });
         if (allStarted || queuedBytes_ > kHeaderWaitBytes || queuedTo_ - queuedFrom_ > kHeaderWaitUs) {
             StartWaitingStreams();
             WriteHeader();
@@ -644,11 +666,13 @@ private:
         if (packet->dts != AV_NOPTS_VALUE && s.lastMuxDts != AV_NOPTS_VALUE) {
             const std::int64_t least = s.lastMuxDts + ((output_->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
             if (packet->dts < least) {
-                if (packet->pts != AV_NOPTS_VALUE && packet->pts >= packet->dts) packet->pts = std::max(packet->pts, least);
+                if (packet->pts != AV_NOPTS_VALUE && packet->pts >= packet->dts)
+                    packet->pts = std::max(packet->pts, least);
                 packet->dts = least;
             }
         }
-        if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE && packet->pts < packet->dts) packet->pts = packet->dts;
+        if (packet->pts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE && packet->pts < packet->dts)
+            packet->pts = packet->dts;
         if (packet->dts != AV_NOPTS_VALUE) s.lastMuxDts = packet->dts;
         ClearLibraryMessage(LibraryPart::kOutput);
         const int ret = av_interleaved_write_frame(output_.get(), packet);
@@ -705,7 +729,8 @@ private:
             }
         }
         const std::int64_t size = input_->pb != nullptr ? avio_size(input_->pb) : -1;
-        if (size > 0) progress_.Update(static_cast<int>(std::clamp<std::int64_t>(avio_tell(input_->pb) * 1000 / size, 0, 999)));
+        if (size > 0)
+            progress_.Update(static_cast<int>(std::clamp<std::int64_t>(avio_tell(input_->pb) * 1000 / size, 0, 999)));
     }
 
     const Options& opt_;
@@ -716,7 +741,7 @@ private:
     Timelines timelines_;
     bool headerWritten_ = false;
     std::vector<StreamContext> streams_;
-    std::map<std::size_t, int> streamOf_;  // input stream index -> streams_
+    std::map<std::size_t, int> streamOf_;                      // input stream index -> streams_
     std::deque<std::pair<StreamContext*, PacketPtr>> queued_;  // packets before the header
     std::size_t queuedBytes_ = 0;
     std::int64_t queuedFrom_ = INT64_MAX, queuedTo_ = INT64_MIN;

@@ -113,8 +113,8 @@ std::vector<std::pair<std::string, std::string>> ParsePreset(const std::string& 
 
 namespace {
 
-constexpr const char* kOptionNames[] = {"-i", "-y", "-vcodec", "-c:v", "-acodec", "-c:a", "-b", "-b:v", "-ab", "-b:a",
-                                        "-s", "-r", "-aspect", "-ar", "-ac", "-strict", "-fpre"};
+constexpr const char* kOptionNames[] = {"-i",   "-y", "-vcodec", "-c:v",    "-acodec", "-c:a", "-b",      "-b:v", "-ab",
+                                        "-b:a", "-s", "-r",      "-aspect", "-ar",     "-ac",  "-strict", "-fpre"};
 
 bool IsOptionName(const std::string& a) {
     for (const char* name : kOptionNames) {
@@ -132,7 +132,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
     // named "-clip.avi"), unless it is one of the options themselves.
     std::size_t end = args.size();
     if (!args.empty() && !IsOptionName(args.back())) {
-        const bool takenAsValue = args.size() >= 2 && IsOptionName(args[args.size() - 2]) && args[args.size() - 2] != "-y";
+        const bool takenAsValue =
+            args.size() >= 2 && IsOptionName(args[args.size() - 2]) && args[args.size() - 2] != "-y";
         if (!takenAsValue) {
             positional.push_back(args.back());
             --end;
@@ -160,8 +161,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
             const std::string& v = value();
             const auto x = v.find('x');
             if (x == std::string::npos) throw VvError("invalid frame size '" + v + "'");
-            o.frameSize = std::make_pair(PositiveInt(v.substr(0, x), "frame size"),
-                                         PositiveInt(v.substr(x + 1), "frame size"));
+            o.frameSize =
+                std::make_pair(PositiveInt(v.substr(0, x), "frame size"), PositiveInt(v.substr(x + 1), "frame size"));
         } else if (a == "-r") {
             o.frameRate = ParseRate(value());
         } else if (a == "-aspect") {
@@ -172,13 +173,20 @@ Options ParseArguments(const std::vector<std::string>& args) {
             o.channels = PositiveInt(value(), "channel count");
         } else if (a == "-strict") {
             const std::string& v = value();
-            if (v == "experimental") o.strict = -2;
-            else if (v == "unofficial") o.strict = -1;
-            else if (v == "normal") o.strict = 0;
-            else if (v == "strict") o.strict = 1;
-            else if (v == "very") o.strict = 2;
-            else if (v == "-2" || v == "-1" || v == "0" || v == "1" || v == "2") o.strict = std::stoi(v);
-            else throw VvError("invalid strictness '" + v + "'");
+            if (v == "experimental")
+                o.strict = -2;
+            else if (v == "unofficial")
+                o.strict = -1;
+            else if (v == "normal")
+                o.strict = 0;
+            else if (v == "strict")
+                o.strict = 1;
+            else if (v == "very")
+                o.strict = 2;
+            else if (v == "-2" || v == "-1" || v == "0" || v == "1" || v == "2")
+                o.strict = std::stoi(v);
+            else
+                throw VvError("invalid strictness '" + v + "'");
         } else if (a == "-fpre") {
             o.presetFile = value();
             o.videoPreset = ParsePreset(ReadFile(o.presetFile));
