@@ -41,5 +41,5 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 1;
     }
-    return wxEntry(argc, argv);
+    return platform::RunApplication(argc, argv);
 }

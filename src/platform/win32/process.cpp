@@ -61,7 +61,7 @@ std::wstring StopEventName() {
 }
 
 // The environment block for the tool: the program's own, with the given NAME=value
-// entries added or put in place of the program's.
+// entries added or put in place of the program's, sorted by name as Windows keeps it.
 std::wstring EnvironmentBlock(const std::vector<std::string>& extra) {
     std::vector<std::wstring> entries;
     for (const std::string& e : extra) entries.push_back(Widen(e));
@@ -79,6 +79,8 @@ std::wstring EnvironmentBlock(const std::vector<std::string>& extra) {
         const std::wstring entry(p);
         if (std::find(names.begin(), names.end(), nameOf(entry)) == names.end()) entries.push_back(entry);
     }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](const std::wstring& a, const std::wstring& b) { return nameOf(a) < nameOf(b); });
     std::wstring block;
     for (const std::wstring& e : entries) {
         block += e;
