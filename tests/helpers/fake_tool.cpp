@@ -44,8 +44,8 @@ void Note(const char* text) {
     std::fflush(gLog);
 }
 
-// On POSIX this runs in the signal handler: stdio on an unbuffered use is what the test
-// needs here, and the tool does nothing else meanwhile.
+// On POSIX this runs in the signal handler (on Windows on the stop watcher's thread); the
+// stand-in does nothing else meanwhile, so writing its unbuffered log here is safe enough.
 void OnStop(int) {
     Note("term\n");
     if (!gFinishOnStop) return;
