@@ -52,3 +52,5 @@ icon() {  # size out
 icon 32 128.png
 mkdir -p icons
 for size in 48 128 256; do icon "$size" "icons/tolvani-$size.png"; done
+# The Windows executable's icon: the program's own with the desktop's larger ones.
+convert 128.png icons/tolvani-48.png icons/tolvani-256.png 128.ico

@@ -13,6 +13,20 @@ packages=(
   xvfb xauth ffmpeg valgrind
   dpkg-dev lintian desktop-file-utils appstream xdotool
 )
+# The Windows build (scripts/build-windows.sh, which names the posix-threads compilers of
+# mingw-w64) and its tests under Wine.
+if [ -n "${WINDOWS:-}" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine zstd locales)
+fi
+
+# Wine takes its code page and its fonts' fallbacks from the locale: the Windows tests run
+# with LANG=zh_CN.UTF-8, which must exist for Chinese names and labels to come through.
+add_chinese_locale() {
+  [ -n "${WINDOWS:-}" ] || return 0
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return 0
+  echo "setup: adding the zh_CN.UTF-8 locale"
+  $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,15 +34,18 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null; then sudo="sudo"; else
-    echo "setup: missing packages (${missing[*]}) and no root rights to install them" >&2
-    exit 1
-  fi
+if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then sudo="sudo"; fi
+if [ ${#missing[@]} -eq 0 ]; then
+  add_chinese_locale
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ] && [ -z "$sudo" ]; then
+  echo "setup: missing packages (${missing[*]}) and no root rights to install them" >&2
+  exit 1
 fi
 echo "setup: installing ${missing[*]}"
 $sudo apt-get update -q
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+add_chinese_locale

@@ -20,11 +20,18 @@ folder_of() {  # src/convert/x.h -> convert, tools/vv/x.h -> vv, platform/posix/
 }
 
 # The sources of tolvani_core, as the build lists them, with their headers; a header of its
-# own (no source beside it) belongs to the core when it does not use the toolkit.
-core=$(sed -n '/add_library(tolvani_core/,/)/p' src/CMakeLists.txt | grep -oE '[a-z_/0-9]+\.cpp' | sed 's|^|src/|')
+# own (no source beside it) belongs to the core when it does not use the toolkit. A source
+# under platform/${TOLVANI_OS}/ is there once for each operating system, behind the header
+# of the same name in platform/.
+core=$( (sed -n '/add_library(tolvani_core/,/)/p' src/CMakeLists.txt; grep 'target_sources(tolvani_core' src/CMakeLists.txt) |
+  grep -oE '[a-z0-9_/${}A-Z]+\.cpp' |
+  sed -e 's|^|src/|' -e 's|^\(.*\)\${TOLVANI_OS}\(.*\)$|\1posix\2 \1win32\2|')
 is_core() {
   local f=$1
-  for c in $core; do [ "$f" = "$c" ] || [ "$f" = "${c%.cpp}.h" ] && return 0; done
+  for c in $core; do
+    local h=${c%.cpp}.h
+    [ "$f" = "$c" ] || [ "$f" = "$h" ] || [ "$f" = "${h/\/posix\//\/}" ] || [ "$f" = "${h/\/win32\//\/}" ] && return 0
+  done
   case "$f" in
     *.h) [ ! -f "${f%.h}.cpp" ] && ! grep -qE '^#include <(wx|gtk|gdk)/' "$f" && return 0 ;;
   esac

@@ -1,10 +1,10 @@
 // The application: shows the main window modally and ends when it ends.
 #include <cstdio>
-#include <cstdlib>
 #include <wx/app.h>
 
 #include "app/CMorvenDlg.h"
 #include "app/ui_init.h"
+#include "platform/toolkit.h"
 
 class CMorvenApp : public wxApp {
 public:
@@ -34,12 +34,12 @@ public:
 wxIMPLEMENT_APP_NO_MAIN(CMorvenApp);
 
 int main(int argc, char** argv) {
-    if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr) {
+    if (!platform::DisplayAvailable()) {
         std::fprintf(stderr,
                      "tolvani: no display to open the window on; run it under a virtual one: "
                      "xvfb-run -a %s\n",
                      argv[0]);
         return 1;
     }
-    return wxEntry(argc, argv);
+    return platform::RunApplication(argc, argv);
 }

@@ -112,11 +112,8 @@ void CMorvenDlg::BindControls() {
     // Only mouse clicks on the input list pick the selected row; the list has no click
     // event of its own, so the click is taken where the toolkit delivers it and read
     // once the list has updated its selection.
-    platform::ListClickWindow(m_list)->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent& event) {
-        event.Skip();
-        CallAfter(&CMorvenDlg::OnClickList);
-    });
-    platform::ListClickWindow(m_list)->Bind(wxEVT_MOTION, &CMorvenDlg::ShowRowTip, this);
+    platform::OnListClick(m_list, [this] { CallAfter(&CMorvenDlg::OnClickList); });
+    platform::ListRowsWindow(m_list)->Bind(wxEVT_MOTION, &CMorvenDlg::ShowRowTip, this);
 
     // The template gives each drop-down list the height of its opened list; the
     // visible control keeps its natural height.

@@ -12,6 +12,7 @@
 #include "convert/contract.h"
 #include "convert/outcome.h"
 #include "convert/run_log.h"
+#include "inputs/row_tips.h"
 #include "platform/private_folder.h"
 #include "profiles/presets.h"
 #include "skin/CExplorer1.h"
@@ -99,7 +100,7 @@ private:
     std::string m_szChannels;
     wxTimer m_timer;                                 // timer 1: polls a running conversion
     std::vector<convert::RowOutcome> m_rowOutcomes;  // what became of each row of this run
-    std::vector<wxString> m_rowTips;                 // each row's tooltip: why it failed, or vv.exe's notes
+    inputs::RowTips m_rowTips;                       // each row's tooltip: why it failed, or vv.exe's notes
     bool m_bInRowStart = false;                      // a row start is under way (its question may be open)
     bool m_bClosing = false;                         // the close step has run: nothing new starts
     wxWindow* m_focusBeforeRun = nullptr;            // the editing control the run took the focus from
@@ -180,8 +181,6 @@ private:
     // in the order given; what the add button would not take is listed in one message,
     // shown at once or, at start-up, once the window shows. False during a run.
     bool TakeHandedFiles(const std::vector<std::string>& names, bool atStart);
-    // Keeps the rows' tooltips in step with rows inserted into the list.
-    void TipsInserted(long at, std::size_t count);
     // The pointer over a row shows its tooltip.
     void ShowRowTip(wxMouseEvent& event);
     // Lets the window and its list take files dropped from the file manager.

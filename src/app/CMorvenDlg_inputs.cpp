@@ -20,7 +20,7 @@ void CMorvenDlg::OnAdd(wxCommandEvent&) {
     if (dialog.ShowModal() != wxID_OK) return;
 
     m_list->InsertItem(0, platform::ChosenPath(dialog));
-    TipsInserted(0, 1);
+    m_rowTips.Inserted(0, 1);
     // The new row pushes the others down; the picked row keeps naming the same file.
     if (m_nSelectedRow >= 0) ++m_nSelectedRow;
 }
@@ -69,7 +69,7 @@ bool CMorvenDlg::TakeHandedFiles(const std::vector<std::string>& names, bool atS
     // One block on top, in the order given; the picked row keeps naming the same file.
     long position = 0;
     for (const std::string& file : sorted.added) m_list->InsertItem(position++, platform::FromNarrow(file));
-    TipsInserted(0, sorted.added.size());
+    m_rowTips.Inserted(0, sorted.added.size());
     if (m_nSelectedRow >= 0) m_nSelectedRow += static_cast<int>(sorted.added.size());
 
     wxString text;
@@ -89,17 +89,12 @@ bool CMorvenDlg::TakeHandedFiles(const std::vector<std::string>& names, bool atS
     return !sorted.added.empty();
 }
 
-void CMorvenDlg::TipsInserted(long at, std::size_t count) {
-    m_rowTips.resize(static_cast<std::size_t>(m_list->GetItemCount()) - count);
-    m_rowTips.insert(m_rowTips.begin() + at, count, wxString());
-}
-
 void CMorvenDlg::ShowRowTip(wxMouseEvent& event) {
     event.Skip();
     int flags = 0;
     const long row = m_list->HitTest(event.GetPosition(), flags);
-    const wxString tip = row >= 0 && static_cast<std::size_t>(row) < m_rowTips.size() ? m_rowTips[row] : wxString();
-    wxWindow* rows = platform::ListClickWindow(m_list);
+    const wxString tip = platform::FromNarrow(m_rowTips.At(row));
+    wxWindow* rows = platform::ListRowsWindow(m_list);
     if (tip == rows->GetToolTipText()) return;
     if (tip.empty()) {
         rows->UnsetToolTip();
@@ -111,13 +106,12 @@ void CMorvenDlg::ShowRowTip(wxMouseEvent& event) {
 void CMorvenDlg::OnDelete(wxCommandEvent&) {
     if (m_nSelectedRow < 0 || m_nSelectedRow >= m_list->GetItemCount()) return;
     m_list->DeleteItem(m_nSelectedRow);
-    m_rowTips.resize(static_cast<std::size_t>(m_list->GetItemCount()) + 1);
-    m_rowTips.erase(m_rowTips.begin() + m_nSelectedRow);
+    m_rowTips.Erased(static_cast<std::size_t>(m_nSelectedRow));
 }
 
 void CMorvenDlg::OnClear(wxCommandEvent&) {
     m_list->DeleteAllItems();
-    m_rowTips.clear();
+    m_rowTips.Clear();
     m_nSelectedRow = -1;  // no row of a new list was ever picked
 }
 
@@ -135,8 +129,7 @@ void CMorvenDlg::MoveSelectedRow(int delta) {
     const wxString status = m_list->GetItemText(from, 1);
     m_list->DeleteItem(from);
     m_list->InsertItem(to, path);
-    m_rowTips.resize(static_cast<std::size_t>(m_list->GetItemCount()));
-    std::swap(m_rowTips[static_cast<std::size_t>(from)], m_rowTips[static_cast<std::size_t>(to)]);
+    m_rowTips.Moved(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     m_list->SetItem(to, 1, status);
     m_nSelectedRow = to;
     const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;

@@ -82,7 +82,7 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
     m_nRowCount = m_list->GetItemCount();
     m_nCurrentRow = 0;
     m_rowOutcomes.assign(static_cast<std::size_t>(m_nRowCount), {});
-    m_rowTips.assign(static_cast<std::size_t>(m_nRowCount), {});
+    m_rowTips.Reset(static_cast<std::size_t>(m_nRowCount));
     RowStart();
     m_timer.Start(kPollMilliseconds);
 }
@@ -198,7 +198,7 @@ convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
 void CMorvenDlg::EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry) {
     const auto row = static_cast<std::size_t>(m_nCurrentRow);
     if (row < m_rowOutcomes.size()) m_rowOutcomes[row] = outcome;
-    if (row < m_rowTips.size()) m_rowTips[row] = U(outcome.Tip().c_str());
+    m_rowTips.Set(row, outcome.Tip());
     convert::AppendToLog(convert::DefaultLogPath(), entry);  // a log that cannot be written is skipped
 }
 

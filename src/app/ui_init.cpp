@@ -5,7 +5,7 @@
 #include <wx/image.h>
 #include <wx/xrc/xmlres.h>
 
-#include "platform/gtk_style.h"
+#include "platform/toolkit.h"
 #include "platform/resources.h"
 
 namespace app {

@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "platform/app_path.h"
-#include "platform/cmdline.h"
 
 // ---- BriskThread ----------------------------------------------------------------
 
@@ -74,7 +73,7 @@ BriskFFmpeg::~BriskFFmpeg() {
         std::lock_guard guard(m_jobLock);
         if (!m_bFinished) {
             if (m_process.pid > 0) {
-                platform::RequestStop(m_process.pid);
+                platform::RequestStop(m_process);
                 stopping = true;
             } else {
                 m_bCancelled = true;
@@ -88,7 +87,7 @@ BriskFFmpeg::~BriskFFmpeg() {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         std::lock_guard guard(m_jobLock);
-        if (!m_bFinished) platform::TerminateGroup(m_process.pid);
+        if (!m_bFinished) platform::TerminateGroup(m_process);
     }
     StopAndWait();
 }
@@ -110,27 +109,25 @@ pid_t BriskFFmpeg::ProcessId() {
 
 void BriskFFmpeg::Run() {
     const std::string program = platform::JoinPath(m_toolDir, convert::kToolName);
-    const std::vector<std::string> argv = platform::SplitCommandLine(m_command);
-
-    platform::StartedProcess process;
     {
         std::lock_guard guard(m_jobLock);
         if (m_bCancelled) {
             m_bFinished = 1;
             return;
         }
-        m_process = platform::StartHidden(program, argv, m_environment);
-        process = m_process;
-        if (process.pid <= 0) {
+        m_process = platform::StartHiddenCommand(program, m_command, m_environment);
+        if (m_process.pid <= 0) {
             m_outcome.kind = JobOutcome::Kind::StartFailed;
-            m_outcome.reason = process.error;
+            m_outcome.reason = m_process.error;
             m_bFinished = 1;
             return;
         }
     }
 
+    // Read without the lock: only this thread changes m_process from here on (ReapGroup,
+    // under the lock); the destructor's stop requests only read it.
     const auto started = std::chrono::steady_clock::now();
-    const platform::ProcessEnd end = platform::WaitForEnd(process);
+    const platform::ProcessEnd end = platform::WaitForEnd(m_process);
 
     std::lock_guard guard(m_jobLock);
     platform::ReapGroup(m_process);

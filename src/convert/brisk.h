@@ -7,8 +7,9 @@
 // BriskFFmpeg - the job: copies its command line, starts the worker at construction; the
 //               worker starts the tool from the tool directory, waits for it without a
 //               time-out and raises the finished flag under m_jobLock. Destroying a job
-//               asks a tool that has not finished to stop (SIGTERM to its group), kills
-//               it after kStopGrace if it has not ended, and waits for the worker.
+//               asks a tool that has not finished to stop (platform::RequestStop), kills
+//               it and what it started after kStopGrace if it has not ended, and waits
+//               for the worker.
 //
 // The state lock (BriskThread's own) guards m_state; m_jobLock guards the process and
 // the finished flag. No code holds both.

@@ -6,6 +6,7 @@
 
 #include "platform/app_path.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace convert {
 
@@ -35,7 +36,7 @@ ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& option
 std::string ProgressFilePath(std::string_view dir) { return platform::JoinPath(dir, kProgressFileName); }
 
 bool ResetProgress(const std::string& file) {
-    std::ofstream out(file, std::ios::out | std::ios::trunc);
+    std::ofstream out(platform::PathFromUtf8(file), std::ios::out | std::ios::trunc);
     if (!out) return false;
     out << '0';
     out.close();
@@ -60,7 +61,7 @@ int ParseProgress(std::string_view text) {
 }
 
 int ReadProgress(const std::string& file) {
-    std::ifstream in(file);
+    std::ifstream in(platform::PathFromUtf8(file));
     if (!in) return 0;
     char buf[64] = {};
     in.read(buf, sizeof buf - 1);

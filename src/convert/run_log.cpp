@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/app_path.h"
+#include "platform/environment.h"
 #include "platform/utf8_path.h"
 
 namespace convert {
@@ -16,9 +18,7 @@ namespace {
 constexpr std::size_t kOutputLines = 10;
 
 std::string Now() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
+    const std::tm local = platform::LocalTime(std::time(nullptr));
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
@@ -42,17 +42,9 @@ std::string LastLines(const std::string& output) {
 }  // namespace
 
 std::string DefaultLogPath() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    const char* home = std::getenv("HOME");
-    std::string dir;
-    if (state != nullptr && *state == '/') {
-        dir = state;
-    } else if (home != nullptr && *home == '/') {
-        dir = std::string(home) + "/.local/state";
-    } else {
-        return {};
-    }
-    return dir + "/tolvani/tolvani.log";
+    const std::string dir = platform::UserStateFolder();
+    if (dir.empty()) return {};
+    return platform::JoinPath(platform::JoinPath(dir, "tolvani"), "tolvani.log");
 }
 
 bool AppendToLog(const std::string& path, const LogEntry& entry, std::size_t rotateAt) {

@@ -1,25 +1,12 @@
 #include "platform/app_path.h"
 
-#include <climits>
-#include <unistd.h>
-#include <vector>
-
 namespace platform {
 
-std::string ExecutablePath() {
-    std::vector<char> buf(PATH_MAX);
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n < 0) return {};
-        if (static_cast<std::size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<std::size_t>(n));
-        buf.resize(buf.size() * 2);  // a longer path than PATH_MAX: grow, never cut
-    }
-}
-
 std::string DirectoryOf(std::string_view path) {
-    const auto pos = path.rfind(kPathSeparator);
-    if (pos == std::string_view::npos) return {};
-    return std::string(path.substr(0, pos));
+    std::size_t pos = path.size();
+    while (pos > 0 && !IsPathSeparator(path[pos - 1])) --pos;
+    if (pos == 0) return {};
+    return std::string(path.substr(0, pos - 1));
 }
 
 std::string ProgramDirectory() { return DirectoryOf(ExecutablePath()); }

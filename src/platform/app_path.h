@@ -6,14 +6,20 @@
 
 namespace platform {
 
-inline constexpr char kPathSeparator = '/';
+// The separator the program writes between a folder and a name: '/' on POSIX, '\' on
+// Windows.
+extern const char kPathSeparator;
+
+// Whether a character ends a folder's part of a path: '/' on POSIX; '\' and '/' on Windows.
+bool IsPathSeparator(char c);
 
 // Full path of the running executable (UTF-8); empty if the system cannot tell.
 std::string ExecutablePath();
 
 // The part of a path before its last separator; empty when the path holds none.
 // "/opt/tolvani/tolvani" gives "/opt/tolvani", "/tolvani" gives "" (the root, so that
-// directory + "/vv.exe" still names "/vv.exe").
+// directory + "/vv.exe" still names "/vv.exe"); on Windows "C:\Tolvani\tolvani.exe" gives
+// "C:\Tolvani" and "C:\tolvani.exe" gives "C:".
 std::string DirectoryOf(std::string_view path);
 
 // DirectoryOf(ExecutablePath()): the program directory, without a trailing separator.

@@ -8,9 +8,9 @@ namespace platform {
 
 class PrivateFolder {
 public:
-    // Makes the folder (readable by the user alone): $XDG_RUNTIME_DIR/tolvani-<pid>, or a
-    // fresh one in the temporary folder when that variable is unset. Path() is empty when
-    // neither can be made.
+    // Makes the folder (readable by the user alone): on POSIX $XDG_RUNTIME_DIR/tolvani-<pid>,
+    // or a fresh one in the temporary folder when that variable is unset; on Windows a fresh
+    // tolvani-<pid>-<n> in the user's temporary folder. Path() is empty when none can be made.
     PrivateFolder();
     // Removes the folder and what is in it.
     ~PrivateFolder();

@@ -1,47 +1,73 @@
 #pragma once
 // Starting the converter tool as a hidden child process, waiting for it and ending it.
-// The tool gets no input (stdin is /dev/null), its output never reaches the user's
-// terminal (it is drained into a short tail kept for the failure reason), and it runs in
-// a process group of its own, so that ending it ends everything it started. It is asked
-// to stop too if the program itself goes away first.
+// The tool gets no input (stdin is /dev/null or NUL), its output never reaches the user's
+// terminal (it is drained into a short tail kept for the failure reason), and it inherits
+// nothing else of the program's. Everything it starts is ended with it: on POSIX it runs
+// in a process group of its own, on Windows in a job object. It is asked to stop too if
+// the program itself goes away first (POSIX: SIGTERM; Windows: the job object, closed
+// with the program, kills it).
+//
+// Asking to stop: on POSIX SIGTERM to the group; on Windows, where a windowless child
+// gets no console signal, an event the tool finds by the name in its environment
+// variable kStopEventVariable. The tool then finishes its output and ends.
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace platform {
 
+// On Windows, the environment variable that names the started tool's stop event.
+inline constexpr const char* kStopEventVariable = "TOLVANI_STOP_EVENT";
+
+// The system's handles of a started tool (its output pipe; on Windows also the process,
+// its job object and its stop event). Defined by each platform; released by ReapGroup.
+struct ProcessHandles;
+
+// A started tool; moved, never copied.
 struct StartedProcess {
-    pid_t pid = -1;     // also the id of its process group
-    int outputFd = -1;  // read end of the pipe that carries its stdout and stderr
+    StartedProcess();
+    StartedProcess(StartedProcess&&) noexcept;
+    StartedProcess& operator=(StartedProcess&&) noexcept;
+    ~StartedProcess();
+
+    pid_t pid = -1;  // the process id (on POSIX also the id of its process group)
+    std::unique_ptr<ProcessHandles> handles;
     std::string error;  // why it could not be started, when pid is -1
 };
 
-// Starts `program` with the given arguments (argv[0] included) in a new process group,
-// with the program's environment plus (or replaced by) the given NAME=value entries.
+// Starts `program` with the given arguments (argv[0] included), with the program's
+// environment plus (or replaced by) the given NAME=value entries.
 StartedProcess StartHidden(const std::string& program, const std::vector<std::string>& argv,
                            const std::vector<std::string>& extraEnvironment = {});
 
+// The same with the arguments as one command line, as the converter's contract gives it:
+// on POSIX split by SplitCommandLine, on Windows handed to the tool as it is (its runtime
+// splits it by the same rules).
+StartedProcess StartHiddenCommand(const std::string& program, const std::string& commandLine,
+                                  const std::vector<std::string>& extraEnvironment = {});
+
 struct ProcessEnd {
-    bool signalled = false;  // ended by a signal (code holds the signal number)
+    bool signalled = false;  // ended by a signal (code holds the signal number); never on Windows
     int code = 0;            // exit status, or signal number
     std::string outputTail;  // the last few kilobytes of what it printed
 };
 
 // Waits, with no time-out, until the process has ended, draining its output meanwhile.
-// The ended process is left unreaped (a zombie still holding its id), so that its
-// process group can be signalled safely until ReapGroup is called.
+// The ended process is left unreaped (a zombie on POSIX, an open handle on Windows), so
+// that its group can be ended safely until ReapGroup is called.
 ProcessEnd WaitForEnd(const StartedProcess& process);
 
-// Kills whatever is left of the process's group (what the tool started is ended with it)
-// and reaps the process. Closes the output pipe.
+// Kills whatever is left of the process's group or job (what the tool started is ended
+// with it), reaps the process and releases its handles.
 void ReapGroup(StartedProcess& process);
 
-// Asks the process and everything in its group to stop (SIGTERM): the tool then finishes
-// its output and ends.
-void RequestStop(pid_t pid);
+// Asks the process and everything in its group to stop: the tool then finishes its
+// output and ends.
+void RequestStop(const StartedProcess& process);
 
-// Kills the process and everything in its group at once (SIGKILL).
-void TerminateGroup(pid_t pid);
+// Kills the process and everything in its group or job at once.
+void TerminateGroup(const StartedProcess& process);
 
 // The last non-empty line of a text, without its line end.
 std::string LastLine(const std::string& text);

@@ -1,29 +1,29 @@
 // The converter job, with a stand-in tool in vv.exe's place.
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <gtest/gtest.h>
 #include <thread>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
 
+#include "../helpers/processes.h"
 #include "convert/brisk.h"
 #include "platform/cmdline.h"
+#include "platform/files.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Kind = JobOutcome::Kind;
+using testproc::Gone;
+using testproc::Leftovers;
+using testproc::Running;
 
 namespace {
 
 class JobTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tolvani-job-" + std::to_string(::getpid()) + "-" +
+        dir_ = fs::temp_directory_path() / ("tolvani-job-" + std::to_string(testproc::OwnId()) + "-" +
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
@@ -31,8 +31,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    std::string Dir() const { return dir_.string(); }
-    std::string PathIn(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Dir() const { return platform::Utf8(dir_); }
+    std::string PathIn(const std::string& name) const { return platform::Utf8(dir_ / name); }
 
     // Polls a condition until it holds or the limit passes.
     static bool Eventually(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
@@ -58,40 +58,9 @@ protected:
         return args;
     }
 
-    // A process that is gone and reaped: not even a zombie answers.
-    static bool Gone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
-    // Running, not gone and not a zombie waiting for its parent.
-    static bool Running(pid_t pid) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        const auto paren = text.rfind(')');
-        return paren != std::string::npos && text[paren + 2] != 'Z';
-    }
     static std::string Read(const std::string& path) {
         std::ifstream in(path);
         return std::string((std::istreambuf_iterator<char>(in)), {});
-    }
-
-    // Processes still running whose command line mentions the text, and zombies left
-    // among this process's children.
-    static std::vector<pid_t> Leftovers(const std::string& mention) {
-        std::vector<pid_t> found;
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            std::ifstream cmdline(entry.path() / "cmdline", std::ios::binary);
-            std::string args((std::istreambuf_iterator<char>(cmdline)), {});
-            std::ifstream stat(entry.path() / "stat");
-            std::string text((std::istreambuf_iterator<char>(stat)), {});
-            const auto paren = text.rfind(')');
-            if (paren == std::string::npos) continue;
-            char state = 0;
-            int parent = 0;
-            std::istringstream(text.substr(paren + 2)) >> state >> parent;
-            const bool zombieOfOurs = state == 'Z' && parent == ::getpid();
-            if (zombieOfOurs || args.find(mention) != std::string::npos) found.push_back(std::stoi(name));
-        }
-        return found;
     }
 
     fs::path dir_;
@@ -152,23 +121,18 @@ TEST_F(JobTest, DestroyingARunningJobEndsTheToolAndEverythingItStarted) {
 }
 
 TEST_F(JobTest, ToolEndsWhenTheProgramDiesWithoutClosing) {
+    // A stand-in for the program starts a job, then is killed without a chance to end it.
     const std::string pids = PathIn("pids");
-    const pid_t program = ::fork();
-    if (program == 0) {  // a stand-in for the program: starts a job, then is killed
-        BriskFFmpeg job(("vv.exe hang " + pids).c_str(), Dir());
-        for (;;) ::pause();
-    }
+    const pid_t program = testproc::StartPlain(FAKE_TOOL, {"program", "program", Dir(), pids});
+    ASSERT_GT(program, 0);
     ASSERT_TRUE(WaitForFile(pids));
-    pid_t tool = 0;
-    std::ifstream(pids) >> tool;
+    pid_t tool = 0, child = 0;
+    std::ifstream(pids) >> tool >> child;
     ASSERT_GT(tool, 0);
-    ::kill(program, SIGKILL);
-    ::waitpid(program, nullptr, 0);
+    testproc::KillHard(program);
     // The tool is gone, or at most a zombie waiting for its new parent.
     EXPECT_TRUE(Eventually([tool] { return !Running(tool); }, 2s));
-    ::kill(-tool, SIGKILL);  // the stand-in's own child, which nothing else ends here
-    while (::waitpid(-tool, nullptr, 0) > 0) {
-    }
+    testproc::EndGroup(tool);  // on POSIX the stand-in's own child, which nothing else ends
 }
 
 TEST_F(JobTest, ARunningToolIsAskedToStopBeforeItIsKilled) {
@@ -189,11 +153,9 @@ TEST_F(JobTest, ARunningToolIsAskedToStopBeforeItIsKilled) {
 }
 
 TEST_F(JobTest, TheToolInheritsOnlyItsStandardStreams) {
-    const int stray = ::open("/dev/null", O_RDONLY);  // a descriptor of the program's, without close-on-exec
-    ASSERT_GE(stray, 3);
-    BriskFFmpeg job(("vv.exe fds " + PathIn("fds")).c_str(), Dir());
+    const testproc::InheritableStray stray;  // the program's, inheritable
+    BriskFFmpeg job(("vv.exe inherited " + PathIn("fds") + " " + stray.Token()).c_str(), Dir());
     ASSERT_TRUE(WaitFinished(job));
-    ::close(stray);
     EXPECT_EQ(Read(PathIn("fds")), "0 1 2 ");
 }
 

@@ -89,9 +89,11 @@ TEST(Progress, ResetWritesASingleZeroAndReadFollowsTheFile) {
     { std::ofstream(file) << "734"; }
     EXPECT_EQ(convert::ReadProgress(file), 734);
     ASSERT_TRUE(convert::ResetProgress(file));
-    std::ifstream in(file, std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(content, "0");
+    {
+        std::ifstream in(file, std::ios::binary);
+        const std::string content((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(content, "0");
+    }
     EXPECT_EQ(convert::ReadProgress(file), 0);
 
     EXPECT_FALSE(convert::ResetProgress((dir / "no such dir" / "progress.txt").string()));

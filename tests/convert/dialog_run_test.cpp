@@ -129,7 +129,7 @@ protected:
         Peer(dlg_).m_list->GetItemRect(row, rect);
         wxUIActionSimulator().MouseMove(Peer(dlg_).m_list->ClientToScreen(rect.GetPosition() + wxPoint(30, 4)));
         guitest::Yield(10);
-        return platform::ListClickWindow(Peer(dlg_).m_list)->GetToolTipText();
+        return platform::ListRowsWindow(Peer(dlg_).m_list)->GetToolTipText();
     }
     std::string LogPath() const { return (dir_ / "state" / "tolvani" / "tolvani.log").string(); }
 
@@ -261,6 +261,11 @@ TEST_F(RunTest, EachFailedFileSaysWhyInItsRowTheCompletionBoxAndTheLog) {
                                             static_cast<int>(categories.size()));
     EXPECT_TRUE(text.StartsWith(count)) << text;
     EXPECT_TRUE(text.EndsWith(platform::FromNarrow(LogPath()))) << text;
+    // A tip stays with its file when the rows move.
+    guitest::ClickRow(Peer(dlg_).m_list, 1);
+    guitest::Press(dlg_, IDC_MOVE_UP);
+    EXPECT_TRUE(HoverTip(0).StartsWith(U("无法读取输入文件："))) << HoverTip(0);
+    EXPECT_EQ(HoverTip(1), "");
 
     // Without vv.exe beside the program, the row names where it was looked for.
     const fs::path empty = dir_ / "no tool";
@@ -405,11 +410,14 @@ TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
     pid_t pid = -1;
     ASSERT_TRUE(
         guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (pid = Peer(dlg_).m_pJob->ProcessId()) > 0; }, 10s));
-    ASSERT_TRUE(guitest::WaitUntil([&] { return fs::exists(dir_ / "out" / "long.3g2"); }, 10s));
+    // Part of the way through, the window closes: vv.exe is asked to stop and finishes the
+    // file, which a player can open.
+    ASSERT_TRUE(guitest::WaitUntil([&] { return convert::ReadProgress(Peer(dlg_).ProgressFile()) > 0; }, 10s));
+    ASSERT_FALSE(Peer(dlg_).m_pJob->IsFinished());
     dlg_->Close();
     EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
     EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH);
-    EXPECT_TRUE(fs::exists(dir_ / "out" / "long.3g2"));
+    EXPECT_EQ(ProbeCodec(dir_ / "out" / "long.3g2"), "h264");
 }
 
 // Starts the stand-in converter from a window: `input` names what it writes as progress.

@@ -1,105 +1,123 @@
-// Stands in for vv.exe in the job tests. Copied into a test directory as "vv.exe";
-// its first argument chooses what it does:
+// Stands in for vv.exe in the job tests, and for the program that starts it. Copied into
+// a test directory as "vv.exe"; its first argument chooses what it does:
 //   exit N                 exits with status N
 //   fail                   prints a reason on stderr and exits with status 1
 //   hang PIDFILE [OUTFILE] writes OUTFILE ("partial"), starts a child that sleeps too,
 //                          writes "PID CHILDPID" to PIDFILE, then sleeps until killed
+//   sleep                  sleeps until killed (the child of "hang")
 //   record FILE ...        writes every argument it got, NUL-separated, to FILE
 //   progress DIR N MS      writes N to DIR/progress.txt, waits MS ms, exits 0
-//   stop PIDFILE LOG MODE  writes its pid to PIDFILE and waits; on SIGTERM it notes "term"
-//                          in LOG and, in MODE "finish", notes "done" 300 ms later and
-//                          exits 143; in MODE "ignore" it goes on waiting
-//   fds FILE               writes the numbers of its open descriptors to FILE
+//   stop PIDFILE LOG MODE  writes its pid to PIDFILE and waits; asked to stop (SIGTERM, or
+//                          the stop event on Windows) it notes "term" in LOG and, in MODE
+//                          "finish", notes "done" 300 ms later and exits 143; in MODE
+//                          "ignore" it goes on waiting
+//   inherited FILE TOKEN   writes what it inherited to FILE (testproc::InheritedView)
+//   program DIR PIDFILE    stands in for the program: starts a job "vv.exe hang PIDFILE"
+//                          from DIR, then sleeps until killed
 //   -i INPUT ...           stands in for a conversion, as the window starts vv.exe: notes
 //                          INPUT in calls.log beside itself; an INPUT whose name holds
-//                          "slow" runs until SIGTERM, any other fails at once; "slow-N"
-//                          first writes N to the progress file the window handed it
-#include <csignal>
+//                          "slow" runs until asked to stop, any other fails at once;
+//                          "slow-N" first writes N to the progress file the window handed
+//                          it (TOLVANI_PROGRESS_FILE)
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include <thread>
+
+#include "convert/brisk.h"
+#include "platform/app_path.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/stop_request.h"
+#include "platform/tool_main.h"
+#include "processes.h"
 
 namespace {
 
-int gLog = -1;
+std::FILE* gLog = nullptr;
 bool gFinishOnStop = false;
 
+void Note(const char* text) {
+    std::fputs(text, gLog);
+    std::fflush(gLog);
+}
+
+// On POSIX this runs in the signal handler (on Windows on the stop watcher's thread); the
+// stand-in does nothing else meanwhile, so writing its unbuffered log here is safe enough.
 void OnStop(int) {
-    [[maybe_unused]] ssize_t n = ::write(gLog, "term\n", 5);
+    Note("term\n");
     if (!gFinishOnStop) return;
-    ::usleep(300 * 1000);
-    n = ::write(gLog, "done\n", 5);
-    ::_exit(143);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Note("done\n");
+    std::_Exit(143);
+}
+
+// Writes a small file whole under its final name, so that a reader never sees it half.
+void WriteAtOnce(const std::string& path, const std::string& text) {
+    std::ofstream(platform::PathFromUtf8(path + ".tmp")) << text;
+    platform::RenameReplacing(path + ".tmp", path);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int ToolMain(const std::vector<std::string>& argv) {
+    const std::size_t argc = argv.size();
     if (argc < 2) return 64;
-    const std::string mode = argv[1];
-    if (mode == "exit" && argc > 2) return std::atoi(argv[2]);
+    const std::string& mode = argv[1];
+    if (mode == "exit" && argc > 2) return std::atoi(argv[2].c_str());
     if (mode == "fail") {
         std::fprintf(stderr, "some progress line\nconversion failed: bad input\n");
         return 1;
     }
+    if (mode == "sleep") testproc::SleepForever();
     if (mode == "hang" && argc > 2) {
-        if (argc > 3) std::ofstream(argv[3]) << "partial";
-        const pid_t child = ::fork();
-        if (child == 0) {
-            for (;;) ::pause();
-        }
-        {
-            std::ofstream tmp(std::string(argv[2]) + ".tmp");
-            tmp << ::getpid() << ' ' << child;
-        }
-        std::rename((std::string(argv[2]) + ".tmp").c_str(), argv[2]);
-        for (;;) ::pause();
+        if (argc > 3) std::ofstream(platform::PathFromUtf8(argv[3])) << "partial";
+        const pid_t child = testproc::StartSleepingChild();
+        WriteAtOnce(argv[2], std::to_string(testproc::OwnId()) + " " + std::to_string(child));
+        testproc::SleepForever();
     }
     if (mode == "record" && argc > 2) {
-        std::ofstream out(argv[2], std::ios::binary);
-        for (int i = 0; i < argc; ++i) out.write(argv[i], static_cast<std::streamsize>(std::strlen(argv[i]) + 1));
+        std::ofstream out(platform::PathFromUtf8(argv[2]), std::ios::binary);
+        for (const std::string& a : argv) out.write(a.c_str(), static_cast<std::streamsize>(a.size() + 1));
         return 0;
     }
     if (mode == "progress" && argc > 4) {
-        std::ofstream(std::string(argv[2]) + "/progress.txt") << argv[3];
-        ::usleep(static_cast<useconds_t>(std::atoi(argv[4])) * 1000);
+        std::ofstream(platform::PathFromUtf8(argv[2] + "/progress.txt")) << argv[3];
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[4].c_str())));
         return 0;
     }
     if (mode == "stop" && argc > 4) {
-        gLog = ::open(argv[3], O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
-        gFinishOnStop = std::string(argv[4]) == "finish";
-        std::signal(SIGTERM, OnStop);
-        std::ofstream(std::string(argv[2]) + ".tmp") << ::getpid();
-        std::rename((std::string(argv[2]) + ".tmp").c_str(), argv[2]);
-        for (;;) ::pause();
+        gLog = platform::OpenStdioFile(argv[3], "w");
+        if (gLog == nullptr) return 65;
+        std::setvbuf(gLog, nullptr, _IONBF, 0);
+        gFinishOnStop = argv[4] == "finish";
+        platform::WatchStopRequests(OnStop);
+        WriteAtOnce(argv[2], std::to_string(testproc::OwnId()));
+        testproc::SleepForever();
+    }
+    if (mode == "inherited" && argc > 3) {
+        const std::string view = testproc::InheritedView(argv[3]);  // before the file below opens
+        std::ofstream(platform::PathFromUtf8(argv[2])) << view;
+        return 0;
+    }
+    if (mode == "program" && argc > 3) {
+        BriskFFmpeg job(("vv.exe hang " + argv[3]).c_str(), argv[2]);
+        testproc::SleepForever();
     }
     if (mode == "-i" && argc > 2) {
-        const auto log = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "calls.log";
-        std::ofstream(log, std::ios::app) << argv[2] << '\n';
-        const std::string input = argv[2];
+        const std::string log = platform::JoinPath(platform::ProgramDirectory(), "calls.log");
+        std::ofstream(platform::PathFromUtf8(log), std::ios::app) << argv[2] << '\n';
+        const std::string& input = argv[2];
         const auto slow = input.find("slow");
         if (slow == std::string::npos) return 1;
-        if (const char* progress = std::getenv("TOLVANI_PROGRESS_FILE"); progress && input[slow + 4] == '-') {
-            std::ofstream(progress) << std::atoi(input.c_str() + slow + 5);
+        if (const std::string progress = platform::EnvironmentValue("TOLVANI_PROGRESS_FILE");
+            !progress.empty() && input[slow + 4] == '-') {
+            std::ofstream(platform::PathFromUtf8(progress)) << std::atoi(input.c_str() + slow + 5);
         }
-        std::signal(SIGTERM, [](int) { ::_exit(143); });
-        for (;;) ::pause();
-    }
-    if (mode == "fds" && argc > 2) {
-        std::string open;
-        DIR* dir = ::opendir("/proc/self/fd");
-        while (dirent* e = dir ? ::readdir(dir) : nullptr) {
-            if (e->d_name[0] != '.' && std::atoi(e->d_name) != ::dirfd(dir)) open += std::string(e->d_name) + " ";
-        }
-        if (dir) ::closedir(dir);
-        std::ofstream(argv[2]) << open;
-        return 0;
+        platform::WatchStopRequests([](int) { std::_Exit(143); });
+        testproc::SleepForever();
     }
     return 64;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "convert/contract.h"
+#include "platform/app_path.h"
 
 namespace testdata {
 
@@ -17,7 +18,7 @@ struct FormatDefault {
 };
 
 inline std::array<FormatDefault, 5> FormatDefaults(std::string_view appDir) {
-    const std::string h264 = "-fpre \"" + std::string(appDir) + "/h264.dat\" -vcodec libx264";
+    const std::string h264 = "-fpre \"" + platform::JoinPath(appDir, "h264.dat") + "\" -vcodec libx264";
     const std::string aac = "-strict experimental -acodec aac";
     return {{
         {"3gp",

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "inputs/input_files.h"
+#include "platform/utf8_path.h"
 
 TEST(InputFilters, AreTheEightEntriesExactlyAsWritten) {
     EXPECT_EQ(inputs::InputWildcard(),
@@ -37,9 +38,11 @@ TEST(HandedFiles, SortedOutAsTheAddButtonWouldTakeThem) {
     fs::create_directories(dir / "folder" / "inner");
     for (const char* name : {"z.RMVB", "folder/b.mp4", "folder/A.3G2", "folder/0x.AVI", "folder/notes.txt",
                              "folder/inner/deep.avi", "clip.swf", "photo.jpg", "视频 一.wmv"}) {
-        std::ofstream(dir / name) << "x";
+        std::ofstream(dir / platform::PathFromUtf8(name)) << "x";
     }
-    const auto in = [&](const char* name) { return (dir / name).string(); };
+    const auto in = [&](const char* name) {
+        return platform::Utf8((dir / platform::PathFromUtf8(name)).make_preferred());
+    };
     const inputs::HandedFiles sorted = inputs::SortHandedFiles(
         {in("z.RMVB"), in("folder"), in("photo.jpg"), in("missing.avi"), in("视频 一.wmv"), in("clip.swf")});
     EXPECT_EQ(sorted.added, (std::vector<std::string>{in("z.RMVB"), in("folder/0x.AVI"), in("folder/A.3G2"),

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "../helpers/format_defaults.h"
+#include "platform/app_path.h"
 #include "platform/cmdline.h"
 #include "profiles/presets.h"
 
@@ -86,12 +87,12 @@ TEST(Presets, EveryOfferedLabelFindsItsOwnOption) {
 }
 
 TEST(Options, H264PresetPathStaysOneArgumentWhateverTheProgramDirectory) {
-    EXPECT_EQ(H264Option(""), "-fpre \"/h264.dat\" -vcodec libx264");
+    EXPECT_EQ(H264Option(""), "-fpre \"" + platform::JoinPath("", "h264.dat") + "\" -vcodec libx264");
     for (const std::string dir : {"/opt/my tools/Tolvani 10", "/视频 工具", "/odd\"dir"}) {
         const auto args = platform::SplitCommandLine("vv.exe " + *LookupOption(kVideoCodec, "H.264", dir));
         ASSERT_EQ(args.size(), 5u) << dir;
         EXPECT_EQ(args[1], "-fpre");
-        EXPECT_EQ(args[2], dir + "/h264.dat");
+        EXPECT_EQ(args[2], platform::JoinPath(dir, "h264.dat"));
         EXPECT_EQ(args[3], "-vcodec");
         EXPECT_EQ(args[4], "libx264");
     }

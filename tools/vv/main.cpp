@@ -2,7 +2,8 @@
 // command line says, writes its progress to the file TOLVANI_PROGRESS_FILE names (else
 // progress.txt beside itself), and exits 0 only when the output is complete. Any failure
 // ends with status 1 and a one-line reason on standard error; a stop by SIGTERM, SIGINT
-// or SIGHUP leaves the output converted so far in place and ends with 128 + the signal.
+// or SIGHUP leaves the output converted so far in place and ends with 128 + the signal (on
+// Windows the program's stop event counts as SIGTERM, Ctrl-C as SIGINT).
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,24 +15,18 @@
 #include "convert/contract.h"
 #include "encoder.h"
 #include "platform/app_path.h"
+#include "platform/environment.h"
+#include "platform/stop_request.h"
+#include "platform/tool_main.h"
 #include "stop.h"
 #include "transcoder.h"
 
 namespace {
 
 std::string ProgressPath() {
-    const char* chosen = std::getenv(convert::kProgressFileVariable);
-    if (chosen != nullptr && *chosen != '\0') return chosen;
+    std::string chosen = platform::EnvironmentValue(convert::kProgressFileVariable);
+    if (!chosen.empty()) return chosen;
     return platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName);
-}
-
-std::string SignalName(int sig) {
-    switch (sig) {
-        case SIGTERM: return "SIGTERM";
-        case SIGINT: return "SIGINT";
-        case SIGHUP: return "SIGHUP";
-        default: return "signal " + std::to_string(sig);
-    }
 }
 
 void PrintReason(std::string reason) {
@@ -43,26 +38,25 @@ void PrintReason(std::string reason) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int ToolMain(const std::vector<std::string>& argv) {
     vv::InstallStopHandlers();
     try {
         vv::CaptureLibraryMessages();
-        const std::vector<std::string> args(argv + 1, argv + argc);
+        const std::vector<std::string> args(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
         const vv::Options options = vv::ParseArguments(args);
         vv::ProgressWriter progress(ProgressPath());
-        const char* oneThread = std::getenv(vv::kOneThreadVariable);
-        const bool sequential = oneThread != nullptr && std::strcmp(oneThread, "1") == 0;
+        const bool sequential = platform::EnvironmentValue(vv::kOneThreadVariable) == "1";
         const int stop =
             vv::Transcode(options, progress, sequential ? vv::StageThreads::kOne : vv::StageThreads::kEach);
         if (stop != 0) {
-            PrintReason("stopped by " + SignalName(stop) + "; the output holds what was converted until then");
+            PrintReason("stopped by " + platform::StopRequestName(stop) + "; the output holds what was converted until then");
             return 128 + stop;
         }
         return 0;
     } catch (const std::exception& e) {
         const int stop = vv::StopSignal();
         if (stop != 0) {
-            PrintReason("stopped by " + SignalName(stop) + ": " + e.what());
+            PrintReason("stopped by " + platform::StopRequestName(stop) + ": " + e.what());
             return 128 + stop;
         }
         PrintReason(e.what());

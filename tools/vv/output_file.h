@@ -1,12 +1,12 @@
 #pragma once
-// The output file, written where nothing can see or lose it until it is complete: a
-// file without a name in the output's folder (O_TMPFILE), or a hidden temporary name
-// there where the file system cannot do that. Commit() gives it the final name in one
-// rename, replacing whatever stood there (a symbolic link is replaced, never followed);
-// without Commit() nothing is left behind and the file at the final name stays as it was.
+// The output file as the muxer writes it: a platform::PendingFile, where nothing can see
+// or lose it until it is complete. Commit() gives it the final name in one rename,
+// replacing whatever stood there (a symbolic link is replaced, never followed); without
+// Commit() nothing is left behind and the file at the final name stays as it was.
 #include <string>
 
 #include "av_ptr.h"
+#include "platform/pending_file.h"
 
 namespace vv {
 
@@ -28,13 +28,9 @@ public:
 private:
     static int Write(void* opaque, std::uint8_t* buf, int size);
     static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);
-    void Fail(const std::string& why, int err) const;
 
     std::string path_;
-    std::string dir_;
-    std::string tempName_;  // the hidden name, while the file has one
-    int fd_ = -1;
-    bool committed_ = false;
+    platform::PendingFile file_;  // the system's side (platform/pending_file.h)
     IoContextPtr io_;
 };
 

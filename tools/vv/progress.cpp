@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "platform/files.h"
+
 namespace vv {
 
 ProgressWriter::ProgressWriter(std::string path, std::chrono::milliseconds interval)
@@ -22,13 +24,13 @@ void ProgressWriter::Finish() { Write(1000); }
 
 void ProgressWriter::Write(int permille) {
     const std::string temp = path_ + "." + std::to_string(::getpid()) + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    std::FILE* f = platform::OpenStdioFile(temp, "wb");
     if (f == nullptr) return;  // progress is a courtesy: the conversion goes on without it
     const bool ok = std::fprintf(f, "%d", permille) > 0;
-    if (std::fclose(f) == 0 && ok && std::rename(temp.c_str(), path_.c_str()) == 0) {
+    if (std::fclose(f) == 0 && ok && platform::RenameReplacing(temp, path_)) {
         written_ = permille;
     } else {
-        std::remove(temp.c_str());
+        platform::RemoveFile(temp);
     }
 }
 

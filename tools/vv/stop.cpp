@@ -1,7 +1,8 @@
 #include "stop.h"
 
 #include <atomic>
-#include <csignal>
+
+#include "platform/stop_request.h"
 
 namespace vv {
 namespace {
@@ -13,17 +14,8 @@ extern "C" void OnStopSignal(int sig) { gStopSignal.store(sig, std::memory_order
 
 }  // namespace
 
-void InstallStopHandlers() {
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;  // reads and writes in progress finish; the loop then sees the flag
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, nullptr);
-}
+// Reads and writes in progress finish; the conversion loop then sees the flag.
+void InstallStopHandlers() { platform::WatchStopRequests(OnStopSignal); }
 
 int StopSignal() { return gStopSignal.load(std::memory_order_relaxed); }
 

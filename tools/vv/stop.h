@@ -1,5 +1,6 @@
 #pragma once
-// Stopping a conversion early: SIGTERM, SIGINT and SIGHUP only note which signal came;
+// Stopping a conversion early: SIGTERM, SIGINT and SIGHUP (on Windows the program's stop
+// event and Ctrl-C, platform/stop_request.h) only note which signal came;
 // the conversion looks at it between steps, stops reading, finishes what it has and
 // puts a playable output in place.
 namespace vv {

@@ -8,7 +8,6 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <sys/stat.h>
 
 #include "audio_settings.h"
 #include "av_ptr.h"
@@ -16,6 +15,7 @@
 #include "encoder.h"
 #include "output_file.h"
 #include "pipeline.h"
+#include "platform/files.h"
 #include "stop.h"
 #include "timeline.h"
 
@@ -54,6 +54,10 @@ int DecoderThreads() { return std::max(av_cpu_count(), 1); }
 int FilterThreads() { return std::max(av_cpu_count() - 2, 1); }
 
 std::string RatioText(AVRational r) { return std::to_string(r.num) + "/" + std::to_string(r.den); }
+
+#ifndef EDQUOT
+#define EDQUOT ENOSPC  // Windows' C runtime has no error number of its own for a full quota
+#endif
 
 bool IsWriteError(int err) {
     for (const int e : {EIO, ENOSPC, EDQUOT, EFBIG, EROFS, EACCES, EPERM, EBADF, EPIPE}) {
@@ -287,8 +291,7 @@ private:
 
     // ---- output ----
     void CreateOutput() {
-        struct stat st {};
-        if (!opt_.overwrite && ::lstat(opt_.output.c_str(), &st) == 0) {
+        if (!opt_.overwrite && platform::PathTaken(opt_.output)) {
             throw VvError("output " + opt_.output + " exists (use -y)");
         }
         if (convert::SameFile(opt_.input, opt_.output))

@@ -6,6 +6,8 @@
 #include <numeric>
 #include <sstream>
 
+#include "platform/files.h"
+
 namespace vv {
 namespace {
 
@@ -45,7 +47,7 @@ int PositiveInt(const std::string& text, const char* what) {
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     if (!in) throw VvError("cannot read preset file " + path);
     std::ostringstream text;
     text << in.rdbuf();

@@ -4,11 +4,18 @@
 
 namespace platform {
 
-wxWindow* ListClickWindow(wxListCtrl* list) {
+wxWindow* ListRowsWindow(wxListCtrl* list) {
     for (wxWindow* child : list->GetChildren()) {
         if (child->GetClassInfo()->GetClassName() == wxString("wxListMainWindow")) return child;
     }
     return list;
+}
+
+void OnListClick(wxListCtrl* list, std::function<void()> onClick) {
+    ListRowsWindow(list)->Bind(wxEVT_LEFT_UP, [onClick = std::move(onClick)](wxMouseEvent& event) {
+        event.Skip();
+        onClick();
+    });
 }
 
 }  // namespace platform

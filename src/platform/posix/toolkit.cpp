@@ -1,8 +1,14 @@
-#include "platform/gtk_style.h"
+#include "platform/toolkit.h"
 
+#include <cstdlib>
 #include <gtk/gtk.h>
+#include <wx/init.h>
 
 namespace platform {
+
+bool DisplayAvailable() { return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr; }
+
+int RunApplication(int argc, char** argv) { return wxEntry(argc, argv); }
 
 void ApplyCompactControlStyle() {
     static const char kCss[] =

@@ -1,0 +1,35 @@
+#pragma once
+// Files by their UTF-8 names. On POSIX the names go to the system as they are; on Windows
+// they are handed over as UTF-16, so that every name the user can give (Chinese ones too)
+// reaches the right file.
+// Paths for the standard library's file functions come from platform/utf8_path.h.
+#include <cstdio>
+#include <string>
+
+#include "platform/utf8_path.h"
+
+namespace platform {
+
+// std::fopen by a UTF-8 name.
+std::FILE* OpenStdioFile(const std::string& path, const char* mode);
+
+// Renames `from` to `to`, replacing a file that stands at `to` in the same step. False
+// when it could not (`from` is then left as it was).
+bool RenameReplacing(const std::string& from, const std::string& to);
+
+// Removes a file; false when it could not.
+bool RemoveFile(const std::string& path);
+
+// Whether both paths name one existing file: the same device and inode on POSIX, the same
+// volume serial number and file index on Windows.
+bool SameExistingFile(const std::string& a, const std::string& b);
+
+// Whether anything stands at the path. A symbolic link is not followed: one that leads
+// nowhere still takes the name.
+bool PathTaken(const std::string& path);
+
+// Why a folder cannot take new files, in the window's words, or "" when it can: missing
+// ("不存在"), not a folder ("不是文件夹") or not writable ("不能写入").
+std::string FolderProblem(const std::string& dir);
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+// A file written where nothing can see or lose it until it is complete, then put at its
+// final name in one step. On POSIX it is a file without a name in the target's folder
+// (O_TMPFILE), or a hidden temporary name there where the file system cannot do that; on
+// Windows a hidden temporary name there. Commit() replaces whatever stood at the final
+// name (a symbolic link is replaced, never followed); without Commit() nothing is left
+// behind and the file at the final name stays as it was.
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+class PendingFile {
+public:
+    explicit PendingFile(std::string path);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // Why the file could not be made, "" when it was: "it is not a file" when what stands
+    // at the path is neither a file nor a link, else the system's reason.
+    const std::string& Problem() const { return problem_; }
+
+    // Writes all of `data`: the count, or a negative error number (-errno).
+    int Write(const std::uint8_t* data, int size);
+    // Moves the write position as lseek does (SEEK_SET, SEEK_CUR, SEEK_END): the new
+    // position, or a negative error number.
+    std::int64_t Seek(std::int64_t offset, int whence);
+    // The file's size so far, or a negative error number.
+    std::int64_t Size();
+
+    // Flushes the data to the disk and gives the file its final name: "" when done, else
+    // the system's reason (nothing is left behind then).
+    std::string Commit();
+
+private:
+    std::string path_;
+    std::string dir_;
+    std::string tempName_;     // the hidden name, while the file has one
+    std::intptr_t file_ = -1;  // the descriptor (POSIX) or handle (Windows); owned
+    bool committed_ = false;
+    std::string problem_;
+};
+
+}  // namespace platform

@@ -1,0 +1,21 @@
+#pragma once
+// The toolkit's side of starting the window: whether there is a display to open it on,
+// and the look of the controls.
+
+namespace platform {
+
+// Whether the window can be opened: on Linux an X11 or Wayland display is named in the
+// environment; on Windows there always is one.
+bool DisplayAvailable();
+
+// Runs the application (the wxApp the program set up) with the program's arguments: as
+// main() got them on Linux; on Windows taken from the process's UTF-16 command line, so
+// that every character of a file name handed to the program arrives.
+int RunApplication(int argc, char** argv);
+
+// Keeps the controls to the rows the dialog template gives them. GTK's default theme
+// makes drop-down lists and buttons taller, so their padding is tightened; the Win32
+// controls already have the template's sizes.
+void ApplyCompactControlStyle();
+
+}  // namespace platform

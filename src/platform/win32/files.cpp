@@ -1,0 +1,71 @@
+#include "platform/files.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/win32/wide.h"
+
+namespace platform {
+
+using win32::Widen;
+
+std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
+    return ::_wfopen(Widen(path).c_str(), Widen(mode).c_str());
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    const std::wstring source = Widen(from), target = Widen(to);
+    // A reader that has the target open for a moment (the window reading the progress)
+    // holds the replacement back briefly: try again for a little while.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+bool RemoveFile(const std::string& path) { return ::DeleteFileW(Widen(path).c_str()) != 0; }
+
+namespace {
+
+// The identity of an existing file or folder: its volume and its index there.
+bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const win32::UniqueHandle file = win32::Own(::CreateFileW(
+        Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && ::GetFileInformationByHandle(file.get(), &info);
+}
+
+}  // namespace
+
+bool SameExistingFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    return Identify(a, ia) && Identify(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool PathTaken(const std::string& path) {
+    return ::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string FolderProblem(const std::string& dir) {
+    const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Widen(dir).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return "不存在";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return "不是文件夹";
+    // A folder's read-only mark says nothing about writing in it: only a try tells. The
+    // file is hidden and goes again when its handle closes.
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string probe = dir + "\\.tolvani-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                                  std::to_string(attempt) + ".tmp";
+        const win32::UniqueHandle file = win32::Own(::CreateFileW(
+            Widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (file) return {};
+        if (::GetLastError() != ERROR_FILE_EXISTS) return "不能写入";
+    }
+    return "不能写入";
+}
+
+}  // namespace platform

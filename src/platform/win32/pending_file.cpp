@@ -1,0 +1,111 @@
+#include "platform/pending_file.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/win32/wide.h"
+
+namespace platform {
+namespace {
+
+using win32::Widen;
+
+std::size_t LastSeparator(const std::string& path) { return path.find_last_of("\\/"); }
+
+std::string Folder(const std::string& path) {
+    const auto sep = LastSeparator(path);
+    return sep == std::string::npos ? "." : path.substr(0, sep);
+}
+
+std::string BaseName(const std::string& path) {
+    const auto sep = LastSeparator(path);
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+// A hidden name beside the output, unique for this process.
+std::string HiddenName(const std::string& dir, const std::string& path, int attempt) {
+    return dir + "\\." + BaseName(path) + ".vv-" + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(attempt) + ".part";
+}
+
+HANDLE Handle(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
+
+// The error number the muxer understands for the last failure.
+int LastErrno() { return ::GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO; }
+
+}  // namespace
+
+PendingFile::PendingFile(std::string path) : path_(std::move(path)), dir_(Folder(path_)) {
+    const DWORD attributes = ::GetFileAttributesW(Widen(path_).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        problem_ = "it is not a file";
+        return;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempName_ = HiddenName(dir_, path_, attempt);
+        const HANDLE file = ::CreateFileW(Widen(tempName_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            file_ = reinterpret_cast<std::intptr_t>(file);
+            return;
+        }
+        if (::GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    problem_ = win32::SystemMessage(::GetLastError());
+    tempName_.clear();
+}
+
+PendingFile::~PendingFile() {
+    if (file_ != -1) ::CloseHandle(Handle(file_));
+    if (!committed_ && !tempName_.empty()) ::DeleteFileW(Widen(tempName_).c_str());
+}
+
+int PendingFile::Write(const std::uint8_t* data, int size) {
+    int done = 0;
+    while (done < size) {
+        DWORD n = 0;
+        if (!::WriteFile(Handle(file_), data + done, static_cast<DWORD>(size - done), &n, nullptr)) return -LastErrno();
+        done += static_cast<int>(n);
+    }
+    return done;
+}
+
+std::int64_t PendingFile::Seek(std::int64_t offset, int whence) {
+    const DWORD method = whence == SEEK_CUR ? FILE_CURRENT : whence == SEEK_END ? FILE_END : FILE_BEGIN;
+    LARGE_INTEGER distance{}, position{};
+    distance.QuadPart = offset;
+    if (!::SetFilePointerEx(Handle(file_), distance, &position, method)) return -EINVAL;
+    return position.QuadPart;
+}
+
+std::int64_t PendingFile::Size() {
+    LARGE_INTEGER size{};
+    return ::GetFileSizeEx(Handle(file_), &size) ? size.QuadPart : -LastErrno();
+}
+
+std::string PendingFile::Commit() {
+    if (!::FlushFileBuffers(Handle(file_))) return win32::SystemMessage(::GetLastError());
+    ::CloseHandle(Handle(file_));
+    file_ = -1;
+    const std::wstring temp = Widen(tempName_), target = Widen(path_);
+    ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);  // the output itself is not hidden
+    // A reader that has the old output open for a moment holds the replacement back
+    // briefly: try again for a little while.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            committed_ = true;
+            return {};
+        }
+        error = ::GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::DeleteFileW(temp.c_str());
+    tempName_.clear();
+    return win32::SystemMessage(error);
+}
+
+}  // namespace platform

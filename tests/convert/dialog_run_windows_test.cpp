@@ -1,0 +1,105 @@
+// "立即转换" end to end in the Windows build, under Wine: the real window and the real
+// vv.exe on clips that tests/windows/make_clips.sh made in WINE_RUN_DIR beforehand; the
+// outputs are probed afterwards with the Linux ffprobe (tests/windows/probe_outputs.sh).
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <wx/evtloop.h>
+#include <wx/listctrl.h>
+#include <wx/msgdlg.h>
+#include <wx/testing.h>
+#include <wx/textctrl.h>
+
+#include "../helpers/dialog_peer.h"
+#include "../helpers/gui_util.h"
+#include "../helpers/processes.h"
+#include "app/CMorvenDlg.h"
+#include "convert/brisk.h"
+#include "convert/contract.h"
+#include "platform/app_path.h"
+#include "platform/files.h"
+#include "platform/narrow.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+
+class WindowsRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dlg_ = new CMorvenDlg();
+        dlg_->Show();
+        guitest::Yield();
+    }
+    void TearDown() override {
+        dlg_->Close();
+        dlg_->Destroy();
+        guitest::Yield();
+    }
+
+    static std::string In(const std::string& name) { return platform::JoinPath(kRunDir + "\\in", name); }
+    // An empty output folder of its own.
+    void OutputTo(const std::string& name) {
+        const std::string dir = platform::JoinPath(kRunDir + "\\out", name);
+        std::filesystem::create_directories(platform::PathFromUtf8(dir));
+        Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow(dir));
+    }
+    // The rows, top first, as the add button leaves them (it adds on top).
+    void List(const std::vector<std::string>& names) {
+        Peer(dlg_).m_list->DeleteAllItems();
+        for (auto it = names.rbegin(); it != names.rend(); ++it) {
+            Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow(In(*it)));
+        }
+    }
+    std::vector<wxString> Statuses() const {
+        std::vector<wxString> out;
+        for (long i = 0; i < Peer(dlg_).m_list->GetItemCount(); ++i)
+            out.push_back(Peer(dlg_).m_list->GetItemText(i, 1));
+        return out;
+    }
+    bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).m_pJob != nullptr; }
+
+    static inline const std::string kRunDir = WINE_RUN_DIR;
+    // The window's messages (its timer's among them) are dispatched by the active event
+    // loop when the test yields; the tests run no main loop, so one is made active here.
+    wxGUIEventLoop loop_;
+    wxEventLoopActivator activeLoop_{&loop_};
+    CMorvenDlg* dlg_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(WindowsRunTest, ConvertsTwoFilesFromTheListInEveryFormat) {
+    List({"a.avi", "视频 b.avi"});
+    for (std::string_view format : profiles::kFormats) {
+        SCOPED_TRACE(std::string(format));
+        OutputTo(std::string(format));
+        guitest::Choose(Peer(dlg_).List(IDC_FORMAT), platform::FromNarrow(format));
+        wxTEST_DIALOG(
+            {
+                guitest::Press(dlg_, IDC_CONVERT);
+                ASSERT_TRUE(guitest::WaitUntil([&] { return !Running(); }, 120s));
+            },
+            wxExpectModal<wxMessageDialog>(wxID_OK).Describe("the completion box"));
+        EXPECT_EQ(Statuses(), (std::vector<wxString>(2, U("已完成"))));
+    }
+}
+
+TEST_F(WindowsRunTest, ClosingTheWindowMidRunLeavesNoConverter) {
+    List({"long.avi"});
+    OutputTo("closed");
+    guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
+    guitest::Press(dlg_, IDC_CONVERT);
+    pid_t tool = -1;
+    ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (tool = Peer(dlg_).m_pJob->ProcessId()) > 0; },
+                                   30s));
+    // Well into the conversion: the converter has run for two seconds.
+    guitest::WaitUntil([] { return false; }, 2s);
+    EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{tool});
+
+    dlg_->Close();
+    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+    EXPECT_TRUE(testproc::Gone(tool));
+    EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{});
+}
