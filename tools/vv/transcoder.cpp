@@ -15,6 +15,7 @@
 #include "encoder.h"
 #include "output_file.h"
 #include "pipeline.h"
+#include "platform/threads.h"
 #include "platform/files.h"
 #include "stop.h"
 #include "timeline.h"
@@ -532,19 +533,24 @@ private:
     // work); writing. The codecs add their own threads where they have them.
     void RunSideBySide() {
         std::vector<std::function<void()>> bodies;
-        const auto queue = [&](auto& inlet, std::size_t items, std::size_t bytes) {
+        // The video decoder is the critical path: the stages after it, and the sound's,
+        // step back a little so that on two cores its threads are never kept waiting.
+        const auto queue = [&](auto& inlet, std::size_t items, std::size_t bytes, bool yields) {
             workers_.Watch(inlet.Queue(items, bytes));
-            bodies.emplace_back([&inlet] { inlet.Drain(); });
+            bodies.emplace_back([&inlet, yields] {
+                if (yields) platform::YieldToOtherThreads();
+                inlet.Drain();
+            });
         };
-        queue(*toOutput_, kOutputPackets, kPacketBytes);
+        queue(*toOutput_, kOutputPackets, kPacketBytes, true);
         for (const auto& stream : streams_) {
             StreamContext& s = *stream;
             if (s.type == AVMEDIA_TYPE_VIDEO) {
-                queue(*s.packets, kVideoPackets, kPacketBytes);
-                queue(*s.decoded, kFrames, kAnyBytes);
-                queue(*s.filtered, kFrames, kAnyBytes);
+                queue(*s.packets, kVideoPackets, kPacketBytes, false);
+                queue(*s.decoded, kFrames, kAnyBytes, true);
+                queue(*s.filtered, kFrames, kAnyBytes, true);
             } else {
-                queue(*s.packets, kAudioPackets, kPacketBytes);
+                queue(*s.packets, kAudioPackets, kPacketBytes, true);
             }
         }
         bodies.emplace_back([this] { ReadInput(); });
