@@ -2,6 +2,12 @@
 
 namespace platform {
 
+void AppendTail(std::string& tail, const char* data, std::size_t n) {
+    constexpr std::size_t kTailBytes = 4096;
+    tail.append(data, n);
+    if (tail.size() > kTailBytes) tail.erase(0, tail.size() - kTailBytes);
+}
+
 std::string LastLine(const std::string& text) {
     std::size_t end = text.size();
     while (end > 0) {

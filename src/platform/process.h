@@ -69,6 +69,9 @@ void RequestStop(const StartedProcess& process);
 // Kills the process and everything in its group or job at once.
 void TerminateGroup(const StartedProcess& process);
 
+// Adds what a tool printed to the tail kept of it: the last few kilobytes.
+void AppendTail(std::string& tail, const char* data, std::size_t n);
+
 // The last non-empty line of a text, without its line end.
 std::string LastLine(const std::string& text);
 

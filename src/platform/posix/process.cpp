@@ -31,8 +31,6 @@ StartedProcess::~StartedProcess() = default;
 
 namespace {
 
-constexpr std::size_t kTailBytes = 4096;
-
 // In the child, between fork and exec: every descriptor above 2 is closed at the exec, so
 // that the tool inherits only its input and output whatever the program has open (the
 // libraries' descriptors, whatever started the program). Marked rather than closed, so
@@ -41,11 +39,6 @@ void CloseAboveStandardStreamsOnExec() {
     if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
     const long limit = std::min(::sysconf(_SC_OPEN_MAX), 65536L);  // kernels before 5.11
     for (int fd = 3; fd < limit; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-}
-
-void AppendTail(std::string& tail, const char* data, std::size_t n) {
-    tail.append(data, n);
-    if (tail.size() > kTailBytes) tail.erase(0, tail.size() - kTailBytes);
 }
 
 // Reads what is available now; false once the pipe is at its end.

@@ -30,15 +30,9 @@ StartedProcess::~StartedProcess() = default;
 
 namespace {
 
-constexpr std::size_t kTailBytes = 4096;
 // The exit status of a tool ended by TerminateGroup or ReapGroup, as 128 + SIGKILL is
 // on POSIX.
 constexpr UINT kKilledStatus = 137;
-
-void AppendTail(std::string& tail, const char* data, std::size_t n) {
-    tail.append(data, n);
-    if (tail.size() > kTailBytes) tail.erase(0, tail.size() - kTailBytes);
-}
 
 // Reads what the pipe holds now, without waiting; false once the pipe is at its end.
 bool Drain(HANDLE pipe, std::string& tail) {
@@ -177,10 +171,10 @@ StartedProcess StartHiddenCommand(const std::string& program, const std::string&
     std::wstring line = Widen(commandLine);  // CreateProcessW may write into it
     PROCESS_INFORMATION info{};
     // Suspended until it is in its job, so that nothing it starts escapes the job.
-    if (!::CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
-                          CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
-                              EXTENDED_STARTUPINFO_PRESENT,
-                          block.data(), nullptr, &startup.StartupInfo, &info)) {
+    if (!::CreateProcessW(
+            application.c_str(), line.data(), nullptr, nullptr, TRUE,
+            CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT,
+            block.data(), nullptr, &startup.StartupInfo, &info)) {
         return Failed("cannot start " + program, ::GetLastError());
     }
     UniqueHandle process = Own(info.hProcess);
