@@ -2,8 +2,8 @@
 // The run log: one entry a row of every run, so that a failure can be looked into after the
 // window has moved on. It lives in $XDG_STATE_HOME/tolvani/tolvani.log (by default
 // ~/.local/state/tolvani/tolvani.log; on Windows %LOCALAPPDATA%\tolvani\tolvani.log) and
-// moves aside to tolvani.log.1 once it passes its size limit, so that one old file is kept. A log that cannot be written is skipped: it
-// never fails a conversion.
+// moves aside to tolvani.log.1 once it passes its size limit, so that one old file is
+// kept. A log that cannot be written is skipped: it never fails a conversion.
 #include <chrono>
 #include <cstddef>
 #include <string>

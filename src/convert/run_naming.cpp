@@ -27,9 +27,7 @@ std::string OutputPath(std::string_view dir, std::string_view prefix, std::strin
     return platform::JoinPath(dir, name);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    return a == b || platform::SameExistingFile(a, b);
-}
+bool SameFile(const std::string& a, const std::string& b) { return a == b || platform::SameExistingFile(a, b); }
 
 bool FileExists(const std::string& path) {
     std::FILE* f = platform::OpenStdioFile(path, "rb");

@@ -262,4 +262,3 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
     EXPECT_TRUE(::kill(tool, 0) != 0 && errno == ESRCH);
     fs::remove_all(dir);
 }
-

@@ -92,8 +92,8 @@ TEST_F(WindowsRunTest, ClosingTheWindowMidRunLeavesNoConverter) {
     guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
     guitest::Press(dlg_, IDC_CONVERT);
     pid_t tool = -1;
-    ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (tool = Peer(dlg_).m_pJob->ProcessId()) > 0; },
-                                   30s));
+    ASSERT_TRUE(
+        guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (tool = Peer(dlg_).m_pJob->ProcessId()) > 0; }, 30s));
     // Well into the conversion: the converter has run for two seconds.
     guitest::WaitUntil([] { return false; }, 2s);
     EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{tool});

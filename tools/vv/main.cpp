@@ -49,7 +49,8 @@ int ToolMain(const std::vector<std::string>& argv) {
         const int stop =
             vv::Transcode(options, progress, sequential ? vv::StageThreads::kOne : vv::StageThreads::kEach);
         if (stop != 0) {
-            PrintReason("stopped by " + platform::StopRequestName(stop) + "; the output holds what was converted until then");
+            PrintReason("stopped by " + platform::StopRequestName(stop) +
+                        "; the output holds what was converted until then");
             return 128 + stop;
         }
         return 0;

@@ -32,9 +32,9 @@ namespace {
 
 // The identity of an existing file or folder: its volume and its index there.
 bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const win32::UniqueHandle file = win32::Own(::CreateFileW(
-        Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const win32::UniqueHandle file =
+        win32::Own(::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file && ::GetFileInformationByHandle(file.get(), &info);
 }
 
@@ -46,9 +46,7 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-bool PathTaken(const std::string& path) {
-    return ::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool PathTaken(const std::string& path) { return ::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string FolderProblem(const std::string& dir) {
     const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Widen(dir).c_str());
@@ -57,11 +55,11 @@ std::string FolderProblem(const std::string& dir) {
     // A folder's read-only mark says nothing about writing in it: only a try tells. The
     // file is hidden and goes again when its handle closes.
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::string probe = dir + "\\.tolvani-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                                  std::to_string(attempt) + ".tmp";
-        const win32::UniqueHandle file = win32::Own(::CreateFileW(
-            Widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        const std::string probe =
+            dir + "\\.tolvani-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+        const win32::UniqueHandle file = win32::Own(
+            ::CreateFileW(Widen(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (file) return {};
         if (::GetLastError() != ERROR_FILE_EXISTS) return "不能写入";
     }

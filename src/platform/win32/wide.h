@@ -23,8 +23,6 @@ using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // Takes ownership of a handle as the system returned it: both of the system's "no
 // handle" values (null, INVALID_HANDLE_VALUE) become an empty UniqueHandle.
-inline UniqueHandle Own(HANDLE handle) {
-    return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
+inline UniqueHandle Own(HANDLE handle) { return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle); }
 
 }  // namespace platform::win32
