@@ -114,12 +114,7 @@ protected:
         return path;
     }
 
-    std::vector<wxString> Statuses() const {
-        std::vector<wxString> out;
-        for (long i = 0; i < Peer(dlg_).m_list->GetItemCount(); ++i)
-            out.push_back(Peer(dlg_).m_list->GetItemText(i, 1));
-        return out;
-    }
+    std::vector<wxString> Statuses() const { return Peer(dlg_).Statuses(); }
 
     bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).m_pJob != nullptr; }
 

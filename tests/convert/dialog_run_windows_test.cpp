@@ -52,12 +52,7 @@ protected:
             Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow(In(*it)));
         }
     }
-    std::vector<wxString> Statuses() const {
-        std::vector<wxString> out;
-        for (long i = 0; i < Peer(dlg_).m_list->GetItemCount(); ++i)
-            out.push_back(Peer(dlg_).m_list->GetItemText(i, 1));
-        return out;
-    }
+    std::vector<wxString> Statuses() const { return Peer(dlg_).Statuses(); }
     bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).m_pJob != nullptr; }
 
     static inline const std::string kRunDir = WINE_RUN_DIR;

@@ -2,6 +2,8 @@
 // The window tests' one way into the main window's private state: the members by their
 // own names, and the few operations the tests drive directly.
 #include <memory>
+#include <vector>
+#include <wx/listctrl.h>
 
 #include "app/CMorvenDlg.h"
 
@@ -56,6 +58,12 @@ public:
     convert::OptionSlots CurrentOptions() const { return d_.CurrentOptions(); }
     void OnTimer(wxTimerEvent& tick) { d_.OnTimer(tick); }
     std::string ProgressFile() const { return d_.ProgressFile(); }
+    // The status column, top row first.
+    std::vector<wxString> Statuses() const {
+        std::vector<wxString> out;
+        for (long i = 0; i < d_.m_list->GetItemCount(); ++i) out.push_back(d_.m_list->GetItemText(i, 1));
+        return out;
+    }
 
 private:
     CMorvenDlg& d_;
