@@ -304,9 +304,13 @@ TEST_F(ConvertTest, EveryProfileGivesTheFormatItNames) {
     }
 }
 
-TEST_F(ConvertTest, StagesOnOneThreadOrEachOnItsOwnGiveIdenticalPackets) {
-    // The five formats' defaults on the clip; a timestamp jump; and a sound stream that
-    // never yields a packet, which the writing stage starts unseen after 10 s without it.
+TEST_F(ConvertTest, EveryWayOfRunningGivesIdenticalPackets) {
+    // The ways: every stage on one thread; each on its own; each on its own with every
+    // picture decoded, also those the frame rate drops. The inputs: the five formats'
+    // defaults on the clip; a timestamp jump; a sound stream that never yields a packet,
+    // which the writing stage starts unseen after 10 s without it; and H.264 with
+    // reordered pictures, where the frame rates of the defaults drop pictures no other
+    // picture is predicted from, which are then left undecoded.
     Shell(
         "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 "
         "-c:v flv -c:a libmp3lame -shortest '" +
@@ -316,6 +320,10 @@ TEST_F(ConvertTest, StagesOnOneThreadOrEachOnItsOwnGiveIdenticalPackets) {
         "ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=12 -f lavfi -i anullsrc=r=44100 "
         "-map 0:v -map 1:a -af atrim=end_sample=0 -c:v mpeg4 -c:a mp2 -t 12 '" +
         In("silent sound.avi") + "'");
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25:duration=4 -f lavfi -i sine=duration=4 "
+        "-c:v libx264 -bf 3 -c:a aac '" +
+        In("reordered.mp4") + "'");
     struct Input {
         std::string in;
         const Case& profile;
@@ -324,19 +332,21 @@ TEST_F(ConvertTest, StagesOnOneThreadOrEachOnItsOwnGiveIdenticalPackets) {
     for (int i = 0; i < 5; ++i) inputs.push_back({In("clip.avi"), kCases[i]});
     inputs.push_back({In("jump.flv"), kCases[2]});
     inputs.push_back({In("silent sound.avi"), kCases[3]});
+    for (const int i : {1, 3, 4}) inputs.push_back({In("reordered.mp4"), kCases[i]});
+    const auto run = [](const Input& input, const std::string& out, const char* variable) {
+        if (variable != nullptr) ::setenv(variable, "1", 1);
+        const VvRun r = RunProfile(input.in, input.profile.slots, out);
+        if (variable != nullptr) ::unsetenv(variable);
+        EXPECT_TRUE(r.ok) << r.output;
+        return PacketHashes(out);
+    };
     for (const Input& input : inputs) {
         SCOPED_TRACE(input.in + " as " + input.profile.name);
-        const std::string one = In("one thread." + std::string(input.profile.ext)),
-                          each = In("each stage." + std::string(input.profile.ext));
-        ::setenv(vv::kOneThreadVariable, "1", 1);
-        const VvRun oneRun = RunProfile(input.in, input.profile.slots, one);
-        ::unsetenv(vv::kOneThreadVariable);
-        const VvRun eachRun = RunProfile(input.in, input.profile.slots, each);
-        ASSERT_TRUE(oneRun.ok) << oneRun.output;
-        ASSERT_TRUE(eachRun.ok) << eachRun.output;
-        const std::string packets = PacketHashes(one);
+        const std::string ext = input.profile.ext;
+        const std::string packets = run(input, In("one thread." + ext), vv::kOneThreadVariable);
         EXPECT_GT(std::count(packets.begin(), packets.end(), '\n'), 20) << packets;
-        EXPECT_EQ(PacketHashes(each), packets);
+        EXPECT_EQ(run(input, In("each stage." + ext), nullptr), packets);
+        EXPECT_EQ(run(input, In("every picture." + ext), vv::kDecodeEveryPictureVariable), packets);
     }
 }
 

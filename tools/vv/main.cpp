@@ -45,9 +45,10 @@ int ToolMain(const std::vector<std::string>& argv) {
         const std::vector<std::string> args(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
         const vv::Options options = vv::ParseArguments(args);
         vv::ProgressWriter progress(ProgressPath());
-        const bool sequential = platform::EnvironmentValue(vv::kOneThreadVariable) == "1";
-        const int stop =
-            vv::Transcode(options, progress, sequential ? vv::StageThreads::kOne : vv::StageThreads::kEach);
+        vv::Tuning tuning;
+        if (platform::EnvironmentValue(vv::kOneThreadVariable) == "1") tuning.threads = vv::StageThreads::kOne;
+        tuning.decodeEveryPicture = platform::EnvironmentValue(vv::kDecodeEveryPictureVariable) == "1";
+        const int stop = vv::Transcode(options, progress, tuning);
         if (stop != 0) {
             PrintReason("stopped by " + platform::StopRequestName(stop) +
                         "; the output holds what was converted until then");

@@ -12,6 +12,7 @@
 #include "audio_settings.h"
 #include "av_ptr.h"
 #include "convert/run_naming.h"
+#include "drop_forecast.h"
 #include "encoder.h"
 #include "output_file.h"
 #include "pipeline.h"
@@ -185,7 +186,10 @@ struct StreamContext {
     std::unique_ptr<Inlet<FramePtr>> filtered;
 
     // The decoder stage.
-    std::int64_t nextPts = AV_NOPTS_VALUE;  // where the next decoded frame is expected (input time base)
+    std::unique_ptr<DropForecast> forecast;  // pictures the frame rate leaves out, skipped undecoded
+    std::vector<DropForecast::Decided> decided;
+    std::int64_t lastPicturePts = AV_NOPTS_VALUE;  // the last decoded picture's timestamp, as its packet gave it
+    std::int64_t nextPts = AV_NOPTS_VALUE;         // where the next decoded frame is expected (input time base)
     std::int64_t decodeErrors = 0;
     std::string decodeError;  // the last decoder error
     // The filter stage.
@@ -203,15 +207,15 @@ struct StreamContext {
 
 class Transcoder {
 public:
-    Transcoder(const Options& options, ProgressWriter& progress, StageThreads threads)
-        : opt_(options), progress_(progress), threads_(threads) {}
+    Transcoder(const Options& options, ProgressWriter& progress, Tuning tuning)
+        : opt_(options), progress_(progress), tuning_(tuning) {}
 
     int Run() {
         OpenInput();
         SelectStreams();
         CreateOutput();
         Connect();
-        if (threads_ == StageThreads::kEach) {
+        if (tuning_.threads == StageThreads::kEach) {
             RunSideBySide();
         } else {
             ReadInput();  // each packet goes through every stage before the next is read
@@ -283,7 +287,12 @@ private:
             reason = e.what();  // damaged parameters: the other stream may still be converted
             return;
         }
-        if (s->type == AVMEDIA_TYPE_VIDEO) s->frameRate = av_guess_frame_rate(input_.get(), in, nullptr);
+        if (s->type == AVMEDIA_TYPE_VIDEO) {
+            s->frameRate = av_guess_frame_rate(input_.get(), in, nullptr);
+            if (!tuning_.decodeEveryPicture && SkipsUnreferencedPictures(codec->id)) {
+                s->forecast = std::make_unique<DropForecast>(in->time_base, OutputRate(*s), StartIn(*s));
+            }
+        }
         s->declared = ShapeOfDecoder(s->type, s->decoder.get());
         s->lane = timelines_.AddStream(in->time_base, s->frameRate);
         streamOf_[static_cast<std::size_t>(in->index)] = s.get();
@@ -346,10 +355,20 @@ private:
         s.state = StreamContext::State::kRunning;
     }
 
+    // The pictures per second of the output: as asked, else the input's.
+    AVRational OutputRate(const StreamContext& s) const {
+        const AVRational rate = opt_.frameRate ? AVRational{opt_.frameRate->num, opt_.frameRate->den} : s.frameRate;
+        return rate.num > 0 && rate.den > 0 ? rate : AVRational{25, 1};
+    }
+
+    // The input's start in the stream's time base: the output's timestamps start there.
+    std::int64_t StartIn(const StreamContext& s) const {
+        return inputStart_ != AV_NOPTS_VALUE ? av_rescale_q(inputStart_, AV_TIME_BASE_Q, s.in->time_base) : 0;
+    }
+
     void OpenVideoEncoder(StreamContext& s, const Shape& shape) {
         const AVCodec* codec = FindEncoder(opt_.videoCodec, output_->oformat->video_codec, AVMEDIA_TYPE_VIDEO);
-        AVRational rate = opt_.frameRate ? AVRational{opt_.frameRate->num, opt_.frameRate->den} : s.frameRate;
-        if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
+        const AVRational rate = OutputRate(s);
         int width = opt_.frameSize ? opt_.frameSize->first : shape.width;
         int height = opt_.frameSize ? opt_.frameSize->second : shape.height;
         width += width & 1;  // 4:2:0 pictures need even sizes
@@ -519,7 +538,7 @@ private:
                                                    [this] { FinishOutput(); }, static_cast<int>(streams_.size()));
         for (const auto& stream : streams_) {
             StreamContext& s = *stream;
-            s.packets = std::make_unique<Inlet<PacketPtr>>([this, &s](PacketPtr p) { Decode(s, p.get()); },
+            s.packets = std::make_unique<Inlet<PacketPtr>>([this, &s](PacketPtr p) { Decode(s, std::move(p)); },
                                                            [this, &s] { FinishDecoder(s); });
             s.decoded = std::make_unique<Inlet<DecodedFrame>>([this, &s](DecodedFrame f) { Filter(s, std::move(f)); },
                                                               [this, &s] { FinishFilter(s); });
@@ -605,20 +624,42 @@ private:
     }
 
     // Decoding. A packet the decoder refuses is skipped, whatever the reason: what it did
-    // decode counts.
-    void Decode(StreamContext& s, const AVPacket* packet) {
+    // decode counts. A picture the frame rate will leave out is not decoded when no other
+    // picture is predicted from it.
+    void Decode(StreamContext& s, PacketPtr packet) {
+        if (!s.forecast) {
+            DecodePacket(s, packet.get(), false);
+            return;
+        }
+        s.forecast->Push(std::move(packet), s.decided);
+        DecodeDecided(s);
+    }
+
+    void DecodeDecided(StreamContext& s) {
+        for (auto& d : s.decided) DecodePacket(s, d.packet.get(), d.leftOut);
+        s.decided.clear();
+    }
+
+    void DecodePacket(StreamContext& s, const AVPacket* packet, bool leftOut) {
         if (s.state == StreamContext::State::kDropped) return;
         // After a stop, packets still on their way are not decoded: the output ends about
         // where the reading stopped.
         if (packet != nullptr && StopSignal() != 0) return;
         ClearLibraryMessage(LibraryPart::kDecoder, s.type);
-        int ret = avcodec_send_packet(s.decoder.get(), packet);
+        // The decoder takes the setting with the packet (a decoding thread copies it then);
+        // every packet before this one was taken by the last ReceiveFrames.
+        AVCodecContext* decoder = s.decoder.get();
+        decoder->skip_frame = leftOut ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        int ret = avcodec_send_packet(decoder, packet);
         if (ret == AVERROR(EAGAIN)) {
+            decoder->skip_frame = AVDISCARD_DEFAULT;  // for a packet still held from before
             ReceiveFrames(s);
-            ret = avcodec_send_packet(s.decoder.get(), packet);
+            decoder->skip_frame = leftOut ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            ret = avcodec_send_packet(decoder, packet);
         }
         if (ret < 0 && ret != AVERROR_EOF) NoteDecodeError(s, ret);
         ReceiveFrames(s);
+        decoder->skip_frame = AVDISCARD_DEFAULT;
         if (s.state == StreamContext::State::kWaiting) {
             // What the decoder has learnt of the stream, should the output start it unseen.
             std::lock_guard lock(setupMutex_);
@@ -627,7 +668,11 @@ private:
     }
 
     void FinishDecoder(StreamContext& s) {
-        Decode(s, nullptr);
+        if (s.forecast) {
+            s.forecast->Flush(s.decided);
+            DecodeDecided(s);
+        }
+        DecodePacket(s, nullptr, false);
         s.decoded->End();
     }
 
@@ -668,11 +713,21 @@ private:
     }
 
     void OnFrame(StreamContext& s, FramePtr frame) {
+        if (s.forecast) {
+            // The forecast reads the packets' timestamps: it holds while the pictures come
+            // out with those, rising.
+            const std::int64_t given = frame->pts;
+            if (given == AV_NOPTS_VALUE || frame->best_effort_timestamp != given ||
+                (s.lastPicturePts != AV_NOPTS_VALUE && given <= s.lastPicturePts)) {
+                s.forecast->Stop();
+            }
+            s.lastPicturePts = given;
+        }
         // Timestamps start at the input's start, as the ffmpeg tool makes them; a frame
         // without one follows the one before.
         std::int64_t pts = frame->best_effort_timestamp;
         if (pts != AV_NOPTS_VALUE) {
-            if (inputStart_ != AV_NOPTS_VALUE) pts -= av_rescale_q(inputStart_, AV_TIME_BASE_Q, s.in->time_base);
+            pts -= StartIn(s);
         } else {
             pts = s.nextPts != AV_NOPTS_VALUE ? s.nextPts : 0;
         }
@@ -920,7 +975,7 @@ private:
 
     const Options& opt_;
     ProgressWriter& progress_;
-    const StageThreads threads_;
+    const Tuning tuning_;
     InputFormatPtr input_;
     std::int64_t inputStart_ = AV_NOPTS_VALUE;
     std::unique_ptr<OutputFile> file_;  // outlives output_, which writes into it
@@ -940,8 +995,8 @@ private:
 
 }  // namespace
 
-int Transcode(const Options& options, ProgressWriter& progress, StageThreads threads) {
-    Transcoder t(options, progress, threads);
+int Transcode(const Options& options, ProgressWriter& progress, Tuning tuning) {
+    Transcoder t(options, progress, tuning);
     return t.Run();
 }
 

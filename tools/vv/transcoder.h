@@ -18,15 +18,23 @@ namespace vv {
 // playable output, and the signal's number is returned (0 when the input was read to
 // its end).
 //
-// The stages (reading, the video's decoding, filters and encoding, the sound's path,
-// writing) run each on a thread of its own, or all on the calling thread, one packet
-// after another. Each encoder gets the same frames, in the same order, either way.
+// How the conversion runs. Each encoder gets the same frames, in the same order, any way.
 enum class StageThreads { kEach, kOne };
-int Transcode(const Options& options, ProgressWriter& progress, StageThreads threads = StageThreads::kEach);
+struct Tuning {
+    // The stages (reading, the video's decoding, filters and encoding, the sound's path,
+    // writing) run each on a thread of its own, or all on the calling thread, one packet
+    // after another.
+    StageThreads threads = StageThreads::kEach;
+    // Every picture is decoded, also those the frame-rate conversion leaves out and no
+    // other picture is predicted from (see drop_forecast.h).
+    bool decodeEveryPicture = false;
+};
+int Transcode(const Options& options, ProgressWriter& progress, Tuning tuning = {});
 
-// The environment variable that runs every stage on one thread when set to 1 (for
-// measurements and the tests that compare the two ways).
+// The environment variables that, set to 1, run every stage on one thread and decode
+// every picture (for measurements and the tests that compare the ways).
 inline constexpr const char* kOneThreadVariable = "TOLVANI_VV_ONE_THREAD";
+inline constexpr const char* kDecodeEveryPictureVariable = "TOLVANI_VV_DECODE_EVERY_PICTURE";
 
 // Prints a line "vv.exe: note: TEXT" on standard error: a setting was changed.
 void PrintNote(const std::string& text);
