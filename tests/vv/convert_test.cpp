@@ -308,9 +308,9 @@ TEST_F(ConvertTest, EveryWayOfRunningGivesIdenticalPackets) {
     // The ways: every stage on one thread; each on its own; each on its own with every
     // picture decoded, also those the frame rate drops. The inputs: the five formats'
     // defaults on the clip; a timestamp jump; a sound stream that never yields a packet,
-    // which the writing stage starts unseen after 10 s without it; and H.264 with
-    // reordered pictures, where the frame rates of the defaults drop pictures no other
-    // picture is predicted from, which are then left undecoded.
+    // which the writing stage starts unseen after 10 s without it; and H.264 and MPEG-4
+    // with reordered pictures, where the frame rates of the defaults drop pictures no
+    // other picture is predicted from, which are then left undecoded.
     Shell(
         "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 "
         "-c:v flv -c:a libmp3lame -shortest '" +
@@ -324,6 +324,8 @@ TEST_F(ConvertTest, EveryWayOfRunningGivesIdenticalPackets) {
         "ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25:duration=4 -f lavfi -i sine=duration=4 "
         "-c:v libx264 -bf 3 -c:a aac '" +
         In("reordered.mp4") + "'");
+    Shell("ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25:duration=4 -c:v mpeg4 -bf 2 '" +
+          In("reordered mpeg4.mp4") + "'");
     struct Input {
         std::string in;
         const Case& profile;
@@ -333,6 +335,7 @@ TEST_F(ConvertTest, EveryWayOfRunningGivesIdenticalPackets) {
     inputs.push_back({In("jump.flv"), kCases[2]});
     inputs.push_back({In("silent sound.avi"), kCases[3]});
     for (const int i : {1, 3, 4}) inputs.push_back({In("reordered.mp4"), kCases[i]});
+    inputs.push_back({In("reordered mpeg4.mp4"), kCases[4]});
     const auto run = [](const Input& input, const std::string& out, const char* variable) {
         if (variable != nullptr) ::setenv(variable, "1", 1);
         const VvRun r = RunProfile(input.in, input.profile.slots, out);
