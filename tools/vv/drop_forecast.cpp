@@ -24,6 +24,11 @@ void DropForecast::Flush(std::vector<Decided>& decided) {
     while (!ahead_.empty()) decided.push_back(DecideOldest());
 }
 
+void DropForecast::Decoded(std::int64_t given, std::int64_t shown) {
+    if (given == AV_NOPTS_VALUE || shown != given || (lastShown_ != AV_NOPTS_VALUE && given <= lastShown_)) Stop();
+    lastShown_ = given;
+}
+
 std::int64_t DropForecast::Moment(std::int64_t pts) const {
     return av_rescale_q_rnd(pts - start_, timeBase_, momentBase_,
                             static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));

@@ -41,8 +41,11 @@ public:
     void Push(PacketPtr packet, std::vector<Decided>& decided);
     // The stream has ended: decides the packets still waiting.
     void Flush(std::vector<Decided>& decided);
-    // From now on no picture is foretold left out (the pictures did not come out of the
-    // decoder as their packets said).
+    // A picture came out of the decoder with its packet's timestamp `given` and the one it
+    // is shown at. The forecast reads the packets' timestamps, so it holds only while the
+    // pictures are shown at those, rising; otherwise it stops.
+    void Decoded(std::int64_t given, std::int64_t shown);
+    // From now on no picture is foretold left out.
     void Stop() { stopped_ = true; }
 
 private:
@@ -53,8 +56,9 @@ private:
     AVRational momentBase_;  // the conversion's output time base
     std::int64_t start_;
     bool stopped_ = false;
-    std::deque<PacketPtr> ahead_;      // waiting, in decoding order
-    std::deque<std::int64_t> behind_;  // timestamps of the last packets decided
+    std::int64_t lastShown_ = AV_NOPTS_VALUE;  // the last decoded picture's timestamp
+    std::deque<PacketPtr> ahead_;              // waiting, in decoding order
+    std::deque<std::int64_t> behind_;          // timestamps of the last packets decided
 };
 
 // The decoders known to skip only pictures no other picture is predicted from when asked

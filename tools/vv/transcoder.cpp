@@ -190,9 +190,7 @@ struct StreamContext {
 
     // The decoder stage.
     std::unique_ptr<DropForecast> forecast;  // pictures the frame rate leaves out, skipped undecoded
-    std::vector<DropForecast::Decided> decided;
-    std::int64_t lastPicturePts = AV_NOPTS_VALUE;  // the last decoded picture's timestamp, as its packet gave it
-    std::int64_t nextPts = AV_NOPTS_VALUE;         // where the next decoded frame is expected (input time base)
+    std::int64_t nextPts = AV_NOPTS_VALUE;   // where the next decoded frame is expected (input time base)
     std::int64_t decodeErrors = 0;
     std::string decodeError;  // the last decoder error
     // The filter stage.
@@ -634,13 +632,9 @@ private:
             DecodePacket(s, packet.get(), false);
             return;
         }
-        s.forecast->Push(std::move(packet), s.decided);
-        DecodeDecided(s);
-    }
-
-    void DecodeDecided(StreamContext& s) {
-        for (auto& d : s.decided) DecodePacket(s, d.packet.get(), d.leftOut);
-        s.decided.clear();
+        std::vector<DropForecast::Decided> decided;
+        s.forecast->Push(std::move(packet), decided);
+        for (const auto& d : decided) DecodePacket(s, d.packet.get(), d.leftOut);
     }
 
     void DecodePacket(StreamContext& s, const AVPacket* packet, bool leftOut) {
@@ -652,12 +646,13 @@ private:
         // The decoder takes the setting with the packet (a decoding thread copies it then);
         // every packet before this one was taken by the last ReceiveFrames.
         AVCodecContext* decoder = s.decoder.get();
-        decoder->skip_frame = leftOut ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        const AVDiscard skip = leftOut ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        decoder->skip_frame = skip;
         int ret = avcodec_send_packet(decoder, packet);
         if (ret == AVERROR(EAGAIN)) {
             decoder->skip_frame = AVDISCARD_DEFAULT;  // for a packet still held from before
             ReceiveFrames(s);
-            decoder->skip_frame = leftOut ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            decoder->skip_frame = skip;
             ret = avcodec_send_packet(decoder, packet);
         }
         if (ret < 0 && ret != AVERROR_EOF) NoteDecodeError(s, ret);
@@ -672,8 +667,9 @@ private:
 
     void FinishDecoder(StreamContext& s) {
         if (s.forecast) {
-            s.forecast->Flush(s.decided);
-            DecodeDecided(s);
+            std::vector<DropForecast::Decided> decided;
+            s.forecast->Flush(decided);
+            for (const auto& d : decided) DecodePacket(s, d.packet.get(), d.leftOut);
         }
         DecodePacket(s, nullptr, false);
         s.decoded->End();
@@ -716,16 +712,7 @@ private:
     }
 
     void OnFrame(StreamContext& s, FramePtr frame) {
-        if (s.forecast) {
-            // The forecast reads the packets' timestamps: it holds while the pictures come
-            // out with those, rising.
-            const std::int64_t given = frame->pts;
-            if (given == AV_NOPTS_VALUE || frame->best_effort_timestamp != given ||
-                (s.lastPicturePts != AV_NOPTS_VALUE && given <= s.lastPicturePts)) {
-                s.forecast->Stop();
-            }
-            s.lastPicturePts = given;
-        }
+        if (s.forecast) s.forecast->Decoded(frame->pts, frame->best_effort_timestamp);
         // Timestamps start at the input's start, as the ffmpeg tool makes them; a frame
         // without one follows the one before.
         std::int64_t pts = frame->best_effort_timestamp;
