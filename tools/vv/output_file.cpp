@@ -23,7 +23,7 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), file_(path_) 
 
 OutputFile::~OutputFile() { io_.reset(); }  // the muxer's buffer goes before the file
 
-int OutputFile::Write(void* opaque, std::uint8_t* buf, int size) {
+int OutputFile::Write(void* opaque, av::WriteBuffer buf, int size) {
     const int n = static_cast<OutputFile*>(opaque)->file_.Write(buf, size);
     return n < 0 ? AVERROR(-n) : n;
 }

@@ -5,6 +5,7 @@
 // Commit() nothing is left behind and the file at the final name stays as it was.
 #include <string>
 
+#include "av_compat.h"
 #include "av_ptr.h"
 #include "platform/pending_file.h"
 
@@ -26,7 +27,7 @@ public:
     void Commit();
 
 private:
-    static int Write(void* opaque, std::uint8_t* buf, int size);
+    static int Write(void* opaque, av::WriteBuffer buf, int size);
     static std::int64_t Seek(void* opaque, std::int64_t offset, int whence);
 
     std::string path_;

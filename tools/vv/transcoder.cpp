@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "audio_settings.h"
+#include "av_compat.h"
 #include "av_ptr.h"
 #include "convert/run_naming.h"
 #include "drop_forecast.h"
@@ -375,9 +376,9 @@ private:
         width += width & 1;  // 4:2:0 pictures need even sizes
         height += height & 1;
         AVPixelFormat pix = AV_PIX_FMT_YUV420P;
-        if (codec->pix_fmts != nullptr) {
-            pix = codec->pix_fmts[0];
-            for (const AVPixelFormat* p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
+        if (const AVPixelFormat* formats = av::PixelFormats(codec); formats != nullptr) {
+            pix = formats[0];
+            for (const AVPixelFormat* p = formats; *p != AV_PIX_FMT_NONE; ++p) {
                 if (*p == AV_PIX_FMT_YUV420P) pix = *p;
             }
         }
@@ -432,14 +433,15 @@ private:
         wanted.bitrate = opt_.audioBitrate.value_or(amr ? 12200 : 0);
         std::vector<std::string> changes;
         const AudioSettings got = FitAudioSettings(
-            amr ? kAmrNbName : codec->name, amr ? nullptr : codec->supported_samplerates, wanted,
+            amr ? kAmrNbName : codec->name, amr ? nullptr : av::SampleRates(codec), wanted,
             opt_.sampleRate.has_value(), opt_.audioBitrate.has_value(), opt_.channels.has_value(), changes);
         if (!changes.empty()) {
             std::string text;
             for (const std::string& c : changes) text += (text.empty() ? "" : "; ") + c;
             PrintNote(text);
         }
-        const AVSampleFormat format = !amr && codec->sample_fmts != nullptr ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+        const AVSampleFormat* formats = amr ? nullptr : av::SampleFormats(codec);
+        const AVSampleFormat format = formats != nullptr ? formats[0] : AV_SAMPLE_FMT_S16;
         AVChannelLayout layout{};
         av_channel_layout_default(&layout, got.channels);
         s.chain = "aresample=" + std::to_string(got.sampleRate) +
@@ -702,8 +704,8 @@ private:
         if (s.type == AVMEDIA_TYPE_AUDIO) {
             return f->sample_rate > 0 ? av_rescale_q(f->nb_samples, AVRational{1, f->sample_rate}, s.in->time_base) : 0;
         }
-        if (f->pkt_duration > 0 && av_rescale_q(f->pkt_duration, s.in->time_base, kMicro) <= Timelines::kMaxStep) {
-            return f->pkt_duration;
+        if (const std::int64_t d = av::FrameDuration(f); d > 0 && av_rescale_q(d, s.in->time_base, kMicro) <= Timelines::kMaxStep) {
+            return d;
         }
         // From the frame rate, within what a frame can believably last.
         const AVRational rate = s.frameRate.num > 0 && s.frameRate.den > 0 ? s.frameRate : AVRational{25, 1};
