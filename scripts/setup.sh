@@ -14,9 +14,9 @@ packages=(
   dpkg-dev lintian desktop-file-utils appstream xdotool
 )
 # The Windows build (scripts/build-windows.sh, which names the posix-threads compilers of
-# mingw-w64) and its tests under Wine.
+# mingw-w64), its setup program (NSIS) and its tests under Wine.
 if [ -n "${WINDOWS:-}" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine zstd locales)
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nsis wine64 wine zstd locales)
 fi
 
 # Wine takes its code page and its fonts' fallbacks from the locale: the Windows tests run
