@@ -17,8 +17,8 @@ common=(
   dpkg-dev lintian desktop-file-utils appstream xdotool
 )
 # The Windows build (scripts/build-windows.sh, which names the posix-threads compilers of
-# mingw-w64) and its tests under Wine.
-windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64 wine zstd locales)
+# mingw-w64), its setup program (NSIS) and its tests under Wine.
+windows=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix nsis wine64 wine zstd locales)
 
 # What differs by release. The wxWidgets web view brings its WebKitGTK (4.0 on Debian 12,
 # 4.1 on Debian 13) and the run-time libraries take each release's names (FFmpeg 5.1's

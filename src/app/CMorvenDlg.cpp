@@ -41,7 +41,7 @@ T* Bound(wxWindow* parent, int id) {
 }  // namespace
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(CMorvenDlg, wxDialog)
+wxBEGIN_EVENT_TABLE(CMorvenDlg, skin::SkinnedDialog)
     EVT_INIT_DIALOG(CMorvenDlg::OnInitDialog)
     EVT_PAINT(CMorvenDlg::OnPaint)
     EVT_CHAR_HOOK(CMorvenDlg::OnCharHook)
@@ -107,7 +107,6 @@ void CMorvenDlg::BindControls() {
     }
     m_banner.Attach(FindWindow(IDC_BANNER));
     SetBackgroundStyle(wxBG_STYLE_PAINT);  // the skin paints the whole client area
-    skin::ColourLabels(this);
 
     // Only mouse clicks on the input list pick the selected row; the list has no click
     // event of its own, so the click is taken where the toolkit delivers it and read
@@ -125,6 +124,7 @@ void CMorvenDlg::BindControls() {
         list->SetMinSize(list->GetSize());
     }
     SetClientSize(ConvertDialogToPixels(wxSize(455, 260)));
+    skin::ColourLabels(this, skin::kMainBackground);
 }
 
 void CMorvenDlg::OnInitDialog(wxInitDialogEvent& event) {

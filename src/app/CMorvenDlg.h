@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include <wx/dialog.h>
 
 #include "convert/contract.h"
 #include "convert/outcome.h"
@@ -16,6 +15,7 @@
 #include "platform/private_folder.h"
 #include "profiles/presets.h"
 #include "skin/CExplorer1.h"
+#include "skin/paint.h"
 #include <wx/icon.h>
 #include <wx/timer.h>
 
@@ -64,7 +64,7 @@ public:
     virtual void Notify(wxWindow* window, const wxString& title, const wxString& message) = 0;
 };
 
-class CMorvenDlg : public wxDialog {
+class CMorvenDlg : public skin::SkinnedDialog {
 public:
     // `startFiles`: names given on the command line, taken into the list at start-up as
     // a drop would take them.

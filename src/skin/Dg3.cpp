@@ -13,7 +13,7 @@ constexpr int kCloseButtonId = 1000;
 }
 
 // clang-format off
-wxBEGIN_EVENT_TABLE(Dg3, wxDialog)
+wxBEGIN_EVENT_TABLE(Dg3, skin::SkinnedDialog)
     EVT_BUTTON(kCloseButtonId, Dg3::OnCloseButton)
     EVT_PAINT(Dg3::OnPaint)
     EVT_CHAR_HOOK(Dg3::OnCharHook)
@@ -25,7 +25,7 @@ Dg3::Dg3(wxWindow* parent) {
     wxXmlResource::Get()->LoadDialog(this, parent, "151");
     SetClientSize(ConvertDialogToPixels(wxSize(212, 107)));
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    skin::ColourLabels(this);
+    skin::ColourLabels(this, skin::kAboutBackground);
 
     // Nothing in the dialog takes the keyboard, so the dialog itself does, for Enter and Esc.
     SetCanFocus(true);

@@ -1,10 +1,10 @@
 #pragma once
 // The About dialog: template 151 over picture 158, closed by its caption, Esc or Enter.
-#include <wx/dialog.h>
+#include "skin/paint.h"
 
 class CControlButton;
 
-class Dg3 : public wxDialog {
+class Dg3 : public skin::SkinnedDialog {
 public:
     explicit Dg3(wxWindow* parent = nullptr);
 

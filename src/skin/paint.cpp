@@ -18,12 +18,20 @@ void PaintPicture(wxDC& dc, int pictureId, const wxSize& area) {
     memory.SelectObject(wxNullBitmap);
 }
 
-void ColourLabels(wxWindow* window) {
+void ColourLabels(SkinnedDialog* window, int pictureId) {
     for (wxWindow* child : window->GetChildren()) {
         if (auto* label = dynamic_cast<wxStaticText*>(child)) {
             label->SetForegroundColour(*wxBLACK);
         }
     }
+    const wxSize area = window->GetClientSize();
+    if (area.x <= 0 || area.y <= 0) return;
+    wxBitmap background(area);
+    {
+        wxMemoryDC memory(background);
+        PaintPicture(memory, pictureId, area);
+    }
+    window->SetBackgroundBitmap(background);
 }
 
 void ConfigureTitleButton(CControlButton* button, int mask, int hover, int normal, int pressed) {

@@ -12,15 +12,8 @@ if [ -z "${TOLVANI_WINE_ON_DISPLAY:-}" ]; then
 fi
 export WINEPREFIX=$1
 shift
-# Chinese labels and names need the Chinese locale; no .NET runtime is wanted.
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree="
-wine=/usr/lib/wine/wine64
-server=/usr/lib/wine/wineserver
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  $wine wineboot -i >/dev/null 2>&1
-  $server -w
-fi
+. "$here/wine_env.sh"
+make_wine_prefix
 $wine "$@"
 rc=$?
 $server -k 2>/dev/null
