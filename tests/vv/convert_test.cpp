@@ -611,6 +611,9 @@ TEST_F(ConvertTest, MemoryStaysFlatWhileADeclaredStreamStaysSilent) {
     const long longPeak = peak(make(72));
     ASSERT_GT(shortPeak, 0);
     ASSERT_GT(longPeak, 0);
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer holds freed memory back for a while, so peak memory says nothing here";
+#endif
     EXPECT_LT(longPeak - shortPeak, 8 * 1024) << shortPeak << " KiB for 12 s, " << longPeak << " KiB for 72 s";
 }
 
