@@ -1,5 +1,5 @@
-// Measures what the conversion run adds per file: five clips converted through the
-// window ("立即转换", the completion box answered at once) against the same five vv.exe
+// Measures what the conversion run adds per file: the clips converted through the
+// window ("立即转换", the completion box answered at once) against the same vv.exe
 // command lines run back to back. Prints both times and the overhead per file.
 // Usage: tolvani_run_bench CLIP... (run under a display; see bench/run_overhead.sh)
 #include <chrono>

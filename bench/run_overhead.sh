@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Five short clips through the window against the same five vv.exe runs back to back;
+# Ten short clips through the window against the same ten vv.exe runs back to back;
 # prints the run's overhead per file. Starts its own virtual display when none is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,7 +8,7 @@ cmake --build "$build" --target tolvani_run_bench vv >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 clips=()
-for i in 1 2 3 4 5; do
+for i in $(seq 10); do
   ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=3 \
     -f lavfi -i sine=sample_rate=44100:duration=3 -c:v mpeg4 -c:a libmp3lame -shortest "$work/clip$i.avi"
   clips+=("$work/clip$i.avi")

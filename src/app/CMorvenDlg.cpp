@@ -57,6 +57,7 @@ wxBEGIN_EVENT_TABLE(CMorvenDlg, skin::SkinnedDialog)
     EVT_BUTTON(IDC_MOVE_UP, CMorvenDlg::OnMoveUp)
     EVT_BUTTON(IDC_MOVE_DOWN, CMorvenDlg::OnMoveDown)
     EVT_TIMER(kTimerId, CMorvenDlg::OnTimer)
+    EVT_TIMER(kPauseTimerId, CMorvenDlg::OnPauseEnd)
     EVT_CHOICE(IDC_FORMAT, CMorvenDlg::OnSelchangeFormat)
     EVT_CHOICE(IDC_VIDEO_BITRATE, CMorvenDlg::OnSelchangeVideoBitrate)
     EVT_CHOICE(IDC_VIDEO_CODEC, CMorvenDlg::OnSelchangeVideoCodec)
@@ -73,6 +74,7 @@ wxEND_EVENT_TABLE()
 CMorvenDlg::CMorvenDlg(wxWindow* parent, std::vector<std::string> startFiles)
     : m_hIcon(skin::LoadAppIcon()),
       m_timer(this, kTimerId),
+      m_pauseTimer(this, kPauseTimerId),
       m_startFiles(std::move(startFiles)),
       m_notifier(std::make_unique<DesktopNotifier>()) {
     app::InitUi();
@@ -190,12 +192,16 @@ void CMorvenDlg::OnCharHook(wxKeyEvent& event) {
 void CMorvenDlg::OnClose(wxCloseEvent&) { CloseStep(); }
 
 void CMorvenDlg::CloseStep() {
-    m_bClosing = true;  // a tick or a row start under way on the stack ends here too
+    // The run ends here: nothing due (a row start, the news of a tool's end) starts anything.
+    m_bRunning = false;
+    m_bInRowStart = false;
+    m_bRowStartDue = false;
     if (m_pJob != nullptr) {
-        delete m_pJob;  // ends the converter and waits for the job's worker
+        delete m_pJob;  // asks the converter to finish its file, ends it and waits for the job's worker
         m_pJob = nullptr;
     }
     m_timer.Stop();
+    m_pauseTimer.Stop();
     if (IsModal()) {
         EndModal(wxID_CANCEL);
     } else {

@@ -4,6 +4,7 @@
 // binds the template's controls by id, initialises them in a fixed order, routes every
 // event, and ends a running job when it closes.
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,7 +56,8 @@ enum : int {
     IDC_BANNER = 1026,
 };
 
-inline constexpr int kTimerId = 1;
+inline constexpr int kTimerId = 1;       // polls a running conversion, once a second
+inline constexpr int kPauseTimerId = 2;  // ends the full bar's pause between two rows
 
 // How the window tells the desktop that a run has ended while the user was elsewhere.
 class RunEndNotifier {
@@ -99,10 +101,14 @@ private:
     std::string m_szAudioBitrate;
     std::string m_szChannels;
     wxTimer m_timer;                                 // timer 1: polls a running conversion
+    wxTimer m_pauseTimer;                            // one-shot: the full bar's pause between rows
+    std::chrono::milliseconds m_rowPause{1000};      // how long the full bar stays between rows
     std::vector<convert::RowOutcome> m_rowOutcomes;  // what became of each row of this run
     inputs::RowTips m_rowTips;                       // each row's tooltip: why it failed, or vv.exe's notes
-    bool m_bInRowStart = false;                      // a row start is under way (its question may be open)
-    bool m_bClosing = false;                         // the close step has run: nothing new starts
+    bool m_bRunning = false;                         // a run is in progress (until its end, a stop or a close)
+    bool m_bInRowStart = false;                      // a row start is due or under way (its question may be open)
+    bool m_bRowStartDue = false;                     // the next row's start is due and has not begun
+    bool m_bAskingStop = false;                      // the stop question is open: the run does not move on
     wxWindow* m_focusBeforeRun = nullptr;            // the editing control the run took the focus from
     bool m_bInitialised = false;
     std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
@@ -151,10 +157,30 @@ private:
     void OnCloseButton(wxCommandEvent& event);
 
     // ---- the conversion run ----
+    // "立即转换" starts a run; during a run the same button reads "停止转换" and stops it.
     void OnConvert(wxCommandEvent& event);
     void OnTimer(wxTimerEvent& event);
+    // The full bar's pause between two rows is over: the bar starts again from 0.
+    void OnPauseEnd(wxTimerEvent& event);
     // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
     void RowStart();
+    // The row start of the next row, run after the event that ended the previous one; then
+    // the full bar's pause.
+    void StartNextRow();
+    // The job's tool has ended (its worker says so at once; the tick looks as well): the
+    // row ends, and the next row starts or the run completes.
+    void OnRowEnd();
+    // Ends the current row and moves the run on.
+    void AdvanceRun();
+    // The last row has ended: the controls come back and the completion box is shown.
+    void CompleteRun();
+    // Asks whether to stop the run and, on OK, stops it.
+    void AskToStop();
+    // Ends the running tool with its unfinished output thrown away; the current row reads
+    // "已停止", the rows below keep waiting, and the controls come back.
+    void StopRun();
+    // Back to idle after a run: both timers end, the controls come back.
+    void EndRunState();
     // The current row has ended: its outcome is kept for the row and the completion box,
     // and the log gets an entry.
     void EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry);

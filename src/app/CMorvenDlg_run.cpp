@@ -1,8 +1,11 @@
 // The conversion run: "立即转换" walks the input list from the top row down, one job per
-// row, and timer 1 follows each job through progress.txt until the last row is done.
-#include <chrono>
+// row. Each job's worker tells the window the moment its tool ends; timer 1 follows the
+// running job through its progress file once a second and looks for the end as well.
+// Nothing here sleeps or waits on the window's thread: the next row starts after the
+// event that ended the previous one has been handled, and the full bar's pause between
+// two rows is a one-shot timer. During a run the same button stops it.
 #include <cstring>
-#include <thread>
+#include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/gauge.h>
 #include <wx/listctrl.h>
@@ -15,15 +18,17 @@
 #include "convert/run_log.h"
 #include "convert/run_naming.h"
 #include "platform/narrow.h"
-#include "platform/paint_now.h"
 
 namespace {
 
 wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 
 constexpr int kPollMilliseconds = 1000;
+constexpr const char* kConvertLabel = "立即转换";
+constexpr const char* kStopLabel = "停止转换";
 
-// The editing controls, in the order a run disables them.
+// The editing controls, in the order a run disables them. The last one, "立即转换",
+// stays enabled during a run as its stop button.
 constexpr int kEditingControls[] = {
     IDC_OUTPUT_DIR,   IDC_FORMAT,      IDC_VIDEO_CODEC,   IDC_VIDEO_BITRATE, IDC_FRAME_SIZE,     IDC_FRAME_RATE,
     IDC_ASPECT_RATIO, IDC_AUDIO_CODEC, IDC_AUDIO_BITRATE, IDC_SAMPLE_RATE,   IDC_CHANNELS,       IDC_ADD,
@@ -43,16 +48,21 @@ void CMorvenDlg::EnableEditing(bool enable) {
         m_focusBeforeRun = nullptr;
         for (int id : kEditingControls) {
             wxWindow* control = FindWindow(id);
+            if (id == IDC_CONVERT) continue;  // stays enabled: it keeps the focus it has
             if (focus != nullptr && (focus == control || control->IsDescendant(focus))) m_focusBeforeRun = control;
         }
         if (m_focusBeforeRun != nullptr) m_list->SetFocus();
-        for (int id : kEditingControls) FindWindow(id)->Enable(false);
+        for (int id : kEditingControls) {
+            if (id != IDC_CONVERT) FindWindow(id)->Enable(false);
+        }
+        FindWindow(IDC_CONVERT)->SetLabel(U(kStopLabel));
         return;
     }
     // The output folder first, then the list view (never disabled), then the rest.
     FindWindow(kEditingControls[0])->Enable();
     m_list->Enable();
     for (std::size_t i = 1; i < std::size(kEditingControls); ++i) FindWindow(kEditingControls[i])->Enable();
+    FindWindow(IDC_CONVERT)->SetLabel(U(kConvertLabel));
     // The control the run took the focus from gets it back, unless the user moved it.
     if (m_focusBeforeRun != nullptr &&
         (FindFocus() == nullptr || m_list->IsDescendant(FindFocus()) || FindFocus() == m_list)) {
@@ -62,6 +72,10 @@ void CMorvenDlg::EnableEditing(bool enable) {
 }
 
 void CMorvenDlg::OnConvert(wxCommandEvent&) {
+    if (m_bRunning) {
+        AskToStop();
+        return;
+    }
     if (m_list->GetItemCount() == 0) {
         wxMessageBox(U("请添加要转换的视频"), U("提示信息"), wxOK, this);
         return;
@@ -74,6 +88,7 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
         return;
     }
 
+    m_bRunning = true;
     EnableEditing(false);
     for (profiles::ParamList list : profiles::kOptionLists) {
         if (list != profiles::kAudioCodec) DeriveOption(list);
@@ -84,7 +99,9 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
     m_rowOutcomes.assign(static_cast<std::size_t>(m_nRowCount), {});
     m_rowTips.Reset(static_cast<std::size_t>(m_nRowCount));
     RowStart();
+    if (!m_bRunning) return;  // the window closed while the overwrite question was open
     m_timer.Start(kPollMilliseconds);
+    if (m_pJob == nullptr) CallAfter(&CMorvenDlg::OnRowEnd);  // a row that could not start has ended
 }
 
 void CMorvenDlg::RowStart() {
@@ -104,7 +121,7 @@ void CMorvenDlg::RowStart() {
                                                   platform::FromNarrow(base), platform::FromNarrow(e)),
                                  U("提示"), wxOK | wxCANCEL);
         const int answer = question.ShowModal();
-        if (m_bClosing) {  // the window was closed while the question was open
+        if (!m_bRunning) {  // the window was closed while the question was open
             m_bInRowStart = false;
             return;
         }
@@ -125,61 +142,143 @@ void CMorvenDlg::RowStart() {
     std::string handover = convert::kProgressFileVariable;  // NAME=path for vv.exe's environment
     handover += '=';
     handover += progress;
-    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir, {handover});
+    // The worker's news of the tool's end reaches the window as an event on its own thread.
+    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir, {handover}, [this] { CallAfter(&CMorvenDlg::OnRowEnd); });
     m_bInRowStart = false;
 }
 
+void CMorvenDlg::StartNextRow() {
+    if (!m_bRunning || !m_bRowStartDue) return;  // stopped or closed meanwhile, or already started
+    if (m_bAskingStop) return;                   // the answer to the stop question decides
+    m_bRowStartDue = false;
+    RowStart();
+    if (!m_bRunning) return;
+    RefreshStatuses(false);
+    // The full bar stays for the pause, while the new row runs and the window answers.
+    m_pauseTimer.StartOnce(static_cast<int>(m_rowPause.count()));
+    if (m_pJob == nullptr) CallAfter(&CMorvenDlg::OnRowEnd);  // a row that could not start has ended
+}
+
+void CMorvenDlg::OnPauseEnd(wxTimerEvent&) {
+    if (!m_bRunning) return;
+    m_progress->SetValue(0);
+    RefreshStatuses(false);
+}
+
 void CMorvenDlg::OnTimer(wxTimerEvent&) {
-    if (m_bClosing) return;
-    // A tick while a row start waits for the overwrite question only refreshes texts.
-    if (m_bInRowStart) {
-        RefreshStatuses(false);
-        return;
-    }
-    const bool rowEnded = m_pJob == nullptr || m_pJob->IsFinished();
-    if (rowEnded) {
-        if (m_pJob != nullptr) {
-            const JobOutcome outcome = m_pJob->Outcome();
-            delete m_pJob;
-            m_pJob = nullptr;
-            EndRow(convert::DescribeOutcome(outcome), LogEntryOf(outcome));
-        }
-        if (m_nCurrentRow < m_nRowCount - 1) {
-            m_progress->SetValue(1000);
-            platform::PaintNow(m_progress);  // the full bar is seen during the pause
-            // Painting lets the window's events through: a close request among them has
-            // ended the run, and no further row may start.
-            if (m_bClosing) return;
-            ++m_nCurrentRow;
-            RowStart();
-            if (m_bClosing) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-            m_progress->SetValue(0);
-        } else {
-            EnableEditing(true);
-            m_timer.Stop();
-            m_progress->SetValue(1000);
-            RefreshStatuses(true);
-            const auto failed = std::count_if(m_rowOutcomes.begin(), m_rowOutcomes.end(),
-                                              [](const convert::RowOutcome& o) { return o.failed; });
-            // A user who went elsewhere during a long run hears of its end from the desktop.
-            if (!IsActive()) {
-                m_notifier->Notify(this, U("转换完成"),
-                                   wxString::Format(U("%d 个文件已转换，%d 个失败"),
-                                                    m_nRowCount - static_cast<int>(failed), static_cast<int>(failed)));
-            }
-            std::vector<convert::FinishedRow> rows;
-            for (int i = 0; i < m_nRowCount; ++i) {
-                rows.push_back(
-                    {platform::ToNarrow(m_list->GetItemText(i, 0)), m_rowOutcomes[static_cast<std::size_t>(i)]});
-            }
-            wxMessageBox(U(convert::CompletionText(rows, convert::DefaultLogPath()).c_str()), U("转换完成"), wxOK,
-                         nullptr);
-            m_progress->SetValue(1000);
-            return;
-        }
+    if (!m_bRunning) return;
+    // A tick while a row start is due or waits for the overwrite question, or while the
+    // stop question is open, only refreshes texts.
+    if (!m_bInRowStart && !m_bAskingStop && (m_pJob == nullptr || m_pJob->IsFinished())) {
+        AdvanceRun();
+        if (!m_bRunning) return;  // the run is complete
     }
     RefreshStatuses(false);
+}
+
+void CMorvenDlg::OnRowEnd() {
+    // The news may be late: the tick has handled that job already, or the run is over.
+    if (!m_bRunning || m_bInRowStart || m_bAskingStop) return;
+    if (m_pJob != nullptr && !m_pJob->IsFinished()) return;
+    AdvanceRun();
+    if (m_bRunning) RefreshStatuses(false);
+}
+
+void CMorvenDlg::AdvanceRun() {
+    if (m_pJob != nullptr) {
+        const JobOutcome outcome = m_pJob->Outcome();
+        delete m_pJob;
+        m_pJob = nullptr;
+        EndRow(convert::DescribeOutcome(outcome), LogEntryOf(outcome));
+    }
+    if (m_nCurrentRow < m_nRowCount - 1) {
+        m_pauseTimer.Stop();  // a pause under way gives way to the next row's own
+        m_progress->SetValue(1000);
+        ++m_nCurrentRow;
+        m_bInRowStart = true;
+        m_bRowStartDue = true;
+        CallAfter(&CMorvenDlg::StartNextRow);
+    } else {
+        CompleteRun();
+    }
+}
+
+void CMorvenDlg::CompleteRun() {
+    EndRunState();
+    m_progress->SetValue(1000);
+    RefreshStatuses(true);
+    const auto failed = std::count_if(m_rowOutcomes.begin(), m_rowOutcomes.end(),
+                                      [](const convert::RowOutcome& o) { return o.failed; });
+    // A user who went elsewhere during a long run hears of its end from the desktop.
+    if (!IsActive()) {
+        m_notifier->Notify(this, U("转换完成"),
+                           wxString::Format(U("%d 个文件已转换，%d 个失败"), m_nRowCount - static_cast<int>(failed),
+                                            static_cast<int>(failed)));
+    }
+    std::vector<convert::FinishedRow> rows;
+    for (int i = 0; i < m_nRowCount; ++i) {
+        rows.push_back({platform::ToNarrow(m_list->GetItemText(i, 0)), m_rowOutcomes[static_cast<std::size_t>(i)]});
+    }
+    wxMessageBox(U(convert::CompletionText(rows, convert::DefaultLogPath()).c_str()), U("转换完成"), wxOK, nullptr);
+    m_progress->SetValue(1000);
+}
+
+void CMorvenDlg::AskToStop() {
+    m_bAskingStop = true;
+    wxMessageDialog question(this, U("是否停止转换？"), U("提示"), wxOK | wxCANCEL);
+    const int answer = question.ShowModal();
+    m_bAskingStop = false;
+    if (!m_bRunning) return;  // the window was closed while the question was open
+    if (answer == wxID_OK) {
+        StopRun();
+        return;
+    }
+    // The run goes on as if nothing had happened: what came meanwhile is taken up now.
+    CallAfter(m_bRowStartDue ? &CMorvenDlg::StartNextRow : &CMorvenDlg::OnRowEnd);
+}
+
+void CMorvenDlg::StopRun() {
+    const auto stoppedBeforeStart = [this] {
+        EndRow(convert::StoppedByUser(), {platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0)),
+                                          {},
+                                          "stopped by the user before it started",
+                                          {},
+                                          {}});
+    };
+    bool rowEnded = false;  // the current row ended by itself before the stop
+    if (m_pJob != nullptr) {
+        m_pJob->Stop(BriskFFmpeg::StopKind::DiscardOutput);  // nothing to do if it has finished
+        const JobOutcome outcome = m_pJob->Outcome();
+        delete m_pJob;
+        m_pJob = nullptr;
+        rowEnded = outcome.kind != JobOutcome::Kind::Discarded;
+        EndRow(rowEnded ? convert::DescribeOutcome(outcome) : convert::StoppedByUser(), LogEntryOf(outcome));
+    } else if (m_bInRowStart) {
+        stoppedBeforeStart();  // its start was due: it never began
+    } else {
+        rowEnded = true;  // it could not start, and has its outcome already
+    }
+    if (rowEnded) {
+        // The stop came while the row was ending: it keeps what it achieved, and the run
+        // stops at the next row, or is complete when there is none.
+        if (m_nCurrentRow == m_nRowCount - 1) {
+            CompleteRun();
+            return;
+        }
+        ++m_nCurrentRow;
+        stoppedBeforeStart();
+    }
+    EndRunState();
+    RefreshStatuses(false);
+}
+
+void CMorvenDlg::EndRunState() {
+    m_bRunning = false;
+    m_bInRowStart = false;
+    m_bRowStartDue = false;
+    EnableEditing(true);
+    m_timer.Stop();
+    m_pauseTimer.Stop();
 }
 
 convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
@@ -188,6 +287,7 @@ convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
         case JobOutcome::Kind::Exited: result = "exit status " + std::to_string(outcome.code); break;
         case JobOutcome::Kind::Signalled: result = "ended by signal " + std::to_string(outcome.code); break;
         case JobOutcome::Kind::StartFailed: result = "not started: " + outcome.reason; break;
+        case JobOutcome::Kind::Discarded: result = "stopped by the user; the unfinished output was discarded"; break;
         case JobOutcome::Kind::Terminated:
         case JobOutcome::Kind::Running: result = "stopped when the window closed"; break;
     }
@@ -209,8 +309,9 @@ std::string CMorvenDlg::ProgressFile() const {
 
 void CMorvenDlg::RefreshStatuses(bool complete) {
     for (int i = 0; i < m_nRowCount && i < m_list->GetItemCount(); ++i) {
+        const convert::RowOutcome& outcome = m_rowOutcomes[static_cast<std::size_t>(i)];
         const convert::RowState state =
-            convert::StateOfRow(i, m_nCurrentRow, complete, m_rowOutcomes[static_cast<std::size_t>(i)].failed);
+            convert::StateOfRow(i, m_nCurrentRow, complete, outcome.failed, outcome.stopped);
         int v = 0;
         if (state == convert::RowState::Running) {
             v = convert::ReadProgress(ProgressFile());

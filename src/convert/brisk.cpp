@@ -14,6 +14,8 @@ BriskThread::~BriskThread() { StopAndWait(); }
 void BriskThread::SetState(int state) {
     std::lock_guard guard(*this);
     m_state = state;
+    // Under the lock: a waiter cannot return (and free this object) before it is done.
+    if (state == kStopped) m_stopped.notify_all();
 }
 
 int BriskThread::GetState() {
@@ -44,41 +46,56 @@ bool BriskThread::StopAndWait() {
         if (m_state != kRunning) return false;
         m_state = kStopRequested;
     }
-    // The request is a mark only: Run() ends when the tool has ended.
-    while (GetState() != kStopped) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // The request is a mark only: Run() ends when the tool has ended. The wait looks at
+    // the state at least every 100 ms, and at once when the worker leaves.
+    std::unique_lock lock(*this);
+    while (m_state != kStopped) m_stopped.wait_for(lock, std::chrono::milliseconds(100));
     return true;
 }
 
 // ---- BriskFFmpeg ----------------------------------------------------------------
 
-BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir, std::vector<std::string> environment)
-    : m_toolDir(std::move(toolDir)), m_environment(std::move(environment)) {
+BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir, std::vector<std::string> environment,
+                         std::function<void()> whenFinished)
+    : m_toolDir(std::move(toolDir)), m_environment(std::move(environment)), m_whenFinished(std::move(whenFinished)) {
     std::strncpy(m_command, command, sizeof m_command - 1);
     m_command[sizeof m_command - 1] = '\0';
     if (!StartWorker()) {
-        std::lock_guard guard(m_jobLock);
-        m_outcome.kind = JobOutcome::Kind::StartFailed;
-        m_outcome.reason = "cannot start a worker thread for the converter";
-        m_bFinished = 1;
+        {
+            std::lock_guard guard(m_jobLock);
+            m_outcome.kind = JobOutcome::Kind::StartFailed;
+            m_outcome.reason = "cannot start a worker thread for the converter";
+            m_bFinished = 1;
+        }
+        if (m_whenFinished) m_whenFinished();
     }
 }
 
 BriskFFmpeg::BriskFFmpeg(const char* command) : BriskFFmpeg(command, platform::ProgramDirectory()) {}
 
 BriskFFmpeg::~BriskFFmpeg() {
-    // A running tool is asked to stop first, so that it can finish a playable output; one
-    // that has not ended after the grace time is killed with everything it started.
+    // A running tool is asked to stop first, so that it can finish a playable output.
+    Stop(StopKind::FinishOutput);
+}
+
+void BriskFFmpeg::Stop(StopKind kind) {
+    // One that has not ended after the grace time is killed with everything it started.
     bool stopping = false;
     {
         std::lock_guard guard(m_jobLock);
         if (!m_bFinished) {
             if (m_process.pid > 0) {
-                platform::RequestStop(m_process);
+                if (kind == StopKind::DiscardOutput) {
+                    platform::RequestDiscard(m_process);
+                } else {
+                    platform::RequestStop(m_process);
+                }
                 stopping = true;
             } else {
                 m_bCancelled = true;
             }
-            m_outcome.kind = JobOutcome::Kind::Terminated;
+            m_outcome.kind =
+                kind == StopKind::DiscardOutput ? JobOutcome::Kind::Discarded : JobOutcome::Kind::Terminated;
         }
     }
     if (stopping) {
@@ -108,6 +125,11 @@ pid_t BriskFFmpeg::ProcessId() {
 }
 
 void BriskFFmpeg::Run() {
+    RunTool();
+    if (m_whenFinished) m_whenFinished();
+}
+
+void BriskFFmpeg::RunTool() {
     const std::string program = platform::JoinPath(m_toolDir, convert::kToolName);
     {
         std::lock_guard guard(m_jobLock);
@@ -133,7 +155,7 @@ void BriskFFmpeg::Run() {
     platform::ReapGroup(m_process);
     m_outcome.outputTail = end.outputTail;
     m_outcome.elapsed = std::chrono::steady_clock::now() - started;
-    if (m_outcome.kind != JobOutcome::Kind::Terminated) {
+    if (m_outcome.kind != JobOutcome::Kind::Terminated && m_outcome.kind != JobOutcome::Kind::Discarded) {
         m_outcome.kind = end.signalled ? JobOutcome::Kind::Signalled : JobOutcome::Kind::Exited;
         m_outcome.code = end.code;
         if (!m_outcome.Succeeded()) {

@@ -6,14 +6,17 @@
 //               waits until Run() has returned.
 // BriskFFmpeg - the job: copies its command line, starts the worker at construction; the
 //               worker starts the tool from the tool directory, waits for it without a
-//               time-out and raises the finished flag under m_jobLock. Destroying a job
-//               asks a tool that has not finished to stop (platform::RequestStop), kills
-//               it and what it started after kStopGrace if it has not ended, and waits
-//               for the worker.
+//               time-out, raises the finished flag under m_jobLock and tells its owner.
+//               Destroying a job asks a tool that has not finished to stop
+//               (platform::RequestStop), kills it and what it started after kStopGrace if
+//               it has not ended, and waits for the worker. Stop() does the same on
+//               request, also with the unfinished output thrown away.
 //
 // The state lock (BriskThread's own) guards m_state; m_jobLock guards the process and
 // the finished flag. No code holds both.
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,7 +33,7 @@ public:
 
     void Lock() { m_mutex.lock(); }
     void Unlock() { m_mutex.unlock(); }
-    // The standard names, so that scoped guards work.
+    // The standard names, so that scoped guards and condition variables work.
     void lock() { Lock(); }
     void unlock() { Unlock(); }
 
@@ -63,6 +66,7 @@ private:
     void SetState(int state);
 
     int m_state = kStopped;
+    std::condition_variable_any m_stopped;  // signalled when m_state becomes kStopped
 };
 
 // How a job's tool run ended.
@@ -73,6 +77,7 @@ struct JobOutcome {
         Exited,       // the tool ended by itself; code is its exit status
         Signalled,    // the tool was ended by a signal from elsewhere; code is the signal
         Terminated,   // the job was destroyed while the tool ran, and ended it
+        Discarded,    // the job was stopped while the tool ran, its unfinished output thrown away
     };
     Kind kind = Kind::Running;
     int code = 0;
@@ -88,14 +93,29 @@ public:
     // How long a running tool has to finish its output after being asked to stop.
     static constexpr std::chrono::milliseconds kStopGrace{2000};
 
+    // How a running tool is asked to end early.
+    enum class StopKind {
+        FinishOutput,   // it finishes a playable output from what it has converted
+        DiscardOutput,  // it throws its unfinished output away
+    };
+
     // `command` is zero-terminated and at most kCommandCapacity bytes with its
     // terminator (a longer one is cut at the capacity; the run controller never hands
     // one over). The tool is looked up as toolDir + "/vv.exe" and started with the
-    // program's environment plus the given NAME=value entries.
-    explicit BriskFFmpeg(const char* command, std::string toolDir, std::vector<std::string> environment = {});
+    // program's environment plus the given NAME=value entries. `whenFinished`, if given,
+    // is called on the worker thread once the finished flag is up (for a worker that
+    // could not start, in the constructor): it may only hand the news on.
+    explicit BriskFFmpeg(const char* command, std::string toolDir, std::vector<std::string> environment = {},
+                         std::function<void()> whenFinished = {});
     // The same, with the tool looked up in the program directory.
     explicit BriskFFmpeg(const char* command);
     ~BriskFFmpeg();
+
+    // Ends a tool that has not finished: asks it to stop as `kind` says, kills it with what
+    // it started after kStopGrace if it has not ended by then, and waits for the worker.
+    // The outcome is then Terminated (FinishOutput) or Discarded. Nothing when the tool
+    // has finished; a tool not started yet is never started.
+    void Stop(StopKind kind);
 
     // The finished flag, read under m_jobLock.
     bool IsFinished();
@@ -110,10 +130,14 @@ protected:
     void Run() override;
 
 private:
+    // Starts the tool, waits for it and raises the finished flag.
+    void RunTool();
+
     char m_command[convert::kCommandCapacity] = {};
     int m_bFinished = 0;
     std::string m_toolDir;
     std::vector<std::string> m_environment;
+    std::function<void()> m_whenFinished;
     platform::StartedProcess m_process;  // guarded by m_jobLock
     bool m_bCancelled = false;           // destroyed before the tool started: do not start it
     JobOutcome m_outcome;                // guarded by m_jobLock

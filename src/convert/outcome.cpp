@@ -39,6 +39,7 @@ std::string_view WithoutToolPrefix(std::string_view line) {
 }  // namespace
 
 std::string RowOutcome::Tip() const {
+    if (stopped) return kTipStopped;
     if (failed) return reason.empty() ? category : category + "：" + reason;
     return note;
 }
@@ -71,6 +72,7 @@ RowOutcome DescribeOutcome(const JobOutcome& job) {
             out.category = FailureCategory(job.code, job.reason);
             break;
         case JobOutcome::Kind::StartFailed: out.category = kCategoryToolMissing; break;
+        case JobOutcome::Kind::Discarded: return StoppedByUser();
         case JobOutcome::Kind::Signalled:
         case JobOutcome::Kind::Terminated:
         case JobOutcome::Kind::Running: out.category = kCategoryStopped; break;
@@ -81,6 +83,8 @@ RowOutcome DescribeOutcome(const JobOutcome& job) {
 }
 
 RowOutcome CommandTooLong(const std::string& error) { return {true, kCategoryTooLong, error, {}}; }
+
+RowOutcome StoppedByUser() { return {false, {}, {}, {}, true}; }
 
 std::string CompletionText(const std::vector<FinishedRow>& rows, const std::string& logPath) {
     constexpr std::size_t kListed = 10;

@@ -17,14 +17,17 @@ inline constexpr const char* kCategoryToolMissing = "转换程序无法启动";
 inline constexpr const char* kCategoryTooLong = "命令行过长";
 inline constexpr const char* kCategoryStopped = "转换被中止";
 inline constexpr const char* kCategoryOther = "转换失败";
+inline constexpr const char* kTipStopped = "转换已停止";
 
 struct RowOutcome {
     bool failed = false;
     std::string category;  // a failure's kind
     std::string reason;    // a failure's reason, as the tool or the system gave it
     std::string note;      // a success's notes from vv.exe, one per line
+    bool stopped = false;  // the user stopped the run at this row: its output was thrown away
 
-    // The row's tooltip: "category：reason", or the notes; empty when there is nothing to say.
+    // The row's tooltip: "category：reason", "转换已停止", or the notes; empty when there is
+    // nothing to say.
     std::string Tip() const;
 };
 
@@ -36,6 +39,9 @@ RowOutcome DescribeOutcome(const JobOutcome& job);
 
 // A row whose command line did not fit the tool's limit: `error` says by how much.
 RowOutcome CommandTooLong(const std::string& error);
+
+// The row at which the user stopped the run.
+RowOutcome StoppedByUser();
 
 // What the completion box says: "转换完成" alone when nothing failed; else also how many
 // failed, a line per failed file (its name, category and reason; ten at most, then how many

@@ -51,8 +51,9 @@ std::string ProgressStatusText(int value) {
     return std::to_string(value / 10) + "%";
 }
 
-RowState StateOfRow(int row, int currentRow, bool runComplete, bool failed) {
+RowState StateOfRow(int row, int currentRow, bool runComplete, bool failed, bool stopped) {
     if (row > currentRow && !runComplete) return RowState::Waiting;
+    if (stopped) return RowState::Stopped;
     if (failed) return RowState::Failed;
     return row < currentRow || runComplete ? RowState::Done : RowState::Running;
 }
@@ -62,6 +63,7 @@ std::string StatusText(RowState state, int progress) {
         case RowState::Done: return kStatusDone;
         case RowState::Failed: return kStatusFailed;
         case RowState::Waiting: return kStatusWaiting;
+        case RowState::Stopped: return kStatusStopped;
         case RowState::Running: break;
     }
     return ProgressStatusText(progress);

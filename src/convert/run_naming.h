@@ -35,6 +35,7 @@ std::string OutputFolderProblem(const std::string& dir);
 inline constexpr const char* kStatusDone = "已完成";
 inline constexpr const char* kStatusWaiting = "等待";
 inline constexpr const char* kStatusFailed = "失败";
+inline constexpr const char* kStatusStopped = "已停止";
 inline constexpr const char* kNewPrefix = "新";
 inline constexpr const char* kRenamePrefix = "重命名";
 
@@ -45,9 +46,10 @@ std::string ProgressStatusText(int value);
 inline bool ProgressInRange(int value) { return static_cast<unsigned>(value) <= 1000u; }
 
 // Where a row stands during a run: rows above the current one are done (or failed),
-// rows below wait, and the current row runs until the run is complete.
-enum class RowState { Done, Failed, Waiting, Running };
-RowState StateOfRow(int row, int currentRow, bool runComplete, bool failed);
+// rows below wait, and the current row runs until the run is complete, or until the user
+// stops the run there.
+enum class RowState { Done, Failed, Waiting, Running, Stopped };
+RowState StateOfRow(int row, int currentRow, bool runComplete, bool failed, bool stopped = false);
 
 // The status column's text for a row state; `progress` is read only for a running row.
 std::string StatusText(RowState state, int progress);

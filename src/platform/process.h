@@ -9,7 +9,9 @@
 //
 // Asking to stop: on POSIX SIGTERM to the group; on Windows, where a windowless child
 // gets no console signal, an event the tool finds by the name in its environment
-// variable kStopEventVariable. The tool then finishes its output and ends.
+// variable kStopEventVariable. The tool then finishes its output and ends. Asking to
+// stop and discard: on POSIX SIGUSR1 to the group; on Windows a second event, named in
+// kDiscardEventVariable. The tool then ends without putting its output in place.
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -19,9 +21,11 @@ namespace platform {
 
 // On Windows, the environment variable that names the started tool's stop event.
 inline constexpr const char* kStopEventVariable = "TOLVANI_STOP_EVENT";
+// On Windows, the environment variable that names the started tool's discard event.
+inline constexpr const char* kDiscardEventVariable = "TOLVANI_DISCARD_EVENT";
 
 // The system's handles of a started tool (its output pipe; on Windows also the process,
-// its job object and its stop event). Defined by each platform; released by ReapGroup.
+// its job object and its stop and discard events). Defined by each platform; released by ReapGroup.
 struct ProcessHandles;
 
 // A started tool; moved, never copied.
@@ -65,6 +69,10 @@ void ReapGroup(StartedProcess& process);
 // Asks the process and everything in its group to stop: the tool then finishes its
 // output and ends.
 void RequestStop(const StartedProcess& process);
+
+// Asks the process and everything in its group to stop and throw away what it has not
+// finished: the tool ends without putting its output in place.
+void RequestDiscard(const StartedProcess& process);
 
 // Kills the process and everything in its group or job at once.
 void TerminateGroup(const StartedProcess& process);

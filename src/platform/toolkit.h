@@ -1,6 +1,8 @@
 #pragma once
 // The toolkit's side of starting the window: whether there is a display to open it on,
-// and the look of the controls.
+// the look of the controls, and the keyboard of a dialog without a control to take it.
+
+class wxWindow;
 
 namespace platform {
 
@@ -17,5 +19,10 @@ int RunApplication(int argc, char** argv);
 // makes drop-down lists and buttons taller, so their padding is tightened; the Win32
 // controls already have the template's sizes.
 void ApplyCompactControlStyle();
+
+// Gives the keyboard to a shown dialog itself, for one in which nothing can take it (its
+// only control hidden), so that Esc and Enter reach the dialog's key handler. GTK would
+// otherwise leave the keys with no widget at all; Win32 dialogs take them already.
+void FocusDialogItself(wxWindow* dialog);
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <wx/stattext.h>
 #include <wx/xrc/xmlres.h>
 
+#include "platform/toolkit.h"
 #include "skin/CControlButton.h"
 #include "skin/paint.h"
 #include "skin/pictures.h"
@@ -28,9 +29,8 @@ Dg3::Dg3(wxWindow* parent) {
     skin::ColourLabels(this, skin::kAboutBackground);
 
     // Nothing in the dialog takes the keyboard, so the dialog itself does, for Enter and Esc.
-    SetCanFocus(true);
     Bind(wxEVT_SHOW, [this](wxShowEvent& event) {
-        if (event.IsShown()) CallAfter([this] { SetFocus(); });
+        if (event.IsShown()) platform::FocusDialogItself(this);
         event.Skip();
     });
 

@@ -1,4 +1,5 @@
 // The converter job, with a stand-in tool in vv.exe's place.
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -70,10 +71,21 @@ protected:
 
 TEST_F(JobTest, ToolThatEndsRaisesTheFlagAndKeepsItsExitStatus) {
     {
-        auto job = std::make_unique<BriskFFmpeg>("vv.exe exit 0", Dir());
+        // The owner hears of the end once, from the worker, with the flag already up.
+        std::atomic<int> told{0};
+        std::atomic<bool> flagWhenTold{false};
+        std::atomic<BriskFFmpeg*> self{nullptr};
+        auto job = std::make_unique<BriskFFmpeg>("vv.exe exit 0", Dir(), std::vector<std::string>{}, [&] {
+            while (self == nullptr) std::this_thread::yield();
+            flagWhenTold = self.load()->IsFinished();
+            ++told;
+        });
+        self = job.get();
         ASSERT_TRUE(WaitFinished(*job));
         EXPECT_TRUE(job->Outcome().Succeeded());
-        job.reset();  // destroying a finished job terminates nothing
+        job.reset();  // destroying a finished job terminates nothing, and waits for the worker
+        EXPECT_EQ(told, 1);
+        EXPECT_TRUE(flagWhenTold);
     }
     {
         BriskFFmpeg job("vv.exe exit 3", Dir());
@@ -136,19 +148,30 @@ TEST_F(JobTest, ToolEndsWhenTheProgramDiesWithoutClosing) {
 }
 
 TEST_F(JobTest, ARunningToolIsAskedToStopBeforeItIsKilled) {
-    // One that finishes on SIGTERM gets its time; one that ignores it is killed after the
-    // grace time. Neither leaves a process or a zombie.
-    for (const char* mode : {"finish", "ignore"}) {
-        SCOPED_TRACE(mode);
-        const std::string pid = PathIn(std::string("pid-") + mode), log = PathIn(std::string("log-") + mode);
-        auto job = std::make_unique<BriskFFmpeg>(("vv.exe stop " + pid + " " + log + " " + mode).c_str(), Dir());
-        ASSERT_TRUE(WaitForFile(pid));
-        pid_t tool = 0;
-        std::ifstream(pid) >> tool;
-        job.reset();
-        EXPECT_EQ(Read(log), mode == std::string("finish") ? "term\ndone\n" : "term\n");
-        EXPECT_TRUE(Gone(tool));
-        EXPECT_EQ(Leftovers(pid), std::vector<pid_t>{});
+    // Destroying the job asks the tool to finish its output; Stop() with the discard kind
+    // asks it, by a request of its own, to throw the output away. One that ends on the
+    // request gets its time; one that ignores it is killed after the grace time. None
+    // leaves a process or a zombie.
+    for (const bool discard : {false, true}) {
+        for (const char* mode : {"finish", "ignore"}) {
+            SCOPED_TRACE(std::string(mode) + (discard ? ", discard" : ", finish the output"));
+            const std::string tag = std::string(mode) + (discard ? "-discard" : "");
+            const std::string pid = PathIn("pid-" + tag), log = PathIn("log-" + tag);
+            auto job = std::make_unique<BriskFFmpeg>(("vv.exe stop " + pid + " " + log + " " + mode).c_str(), Dir());
+            ASSERT_TRUE(WaitForFile(pid));
+            pid_t tool = 0;
+            std::ifstream(pid) >> tool;
+            if (discard) {
+                job->Stop(BriskFFmpeg::StopKind::DiscardOutput);
+                EXPECT_TRUE(job->IsFinished());
+                EXPECT_EQ(job->Outcome().kind, Kind::Discarded);
+            }
+            job.reset();
+            const std::string asked = discard ? "discard\n" : "term\n";
+            EXPECT_EQ(Read(log), mode == std::string("finish") ? asked + "done\n" : asked);
+            EXPECT_TRUE(Gone(tool));
+            EXPECT_EQ(Leftovers(pid), std::vector<pid_t>{});
+        }
     }
 }
 

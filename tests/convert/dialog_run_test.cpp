@@ -129,7 +129,7 @@ protected:
     std::string LogPath() const { return (dir_ / "state" / "tolvani" / "tolvani.log").string(); }
 
     // Presses "立即转换" and lets the run go to its end, noting the statuses after every
-    // tick (several ticks can fall into one pass of the event loop).
+    // tick (several ticks can fall into one pass of the event loop) and between events.
     void ConvertAll() {
         seen_.clear();
         ticks_ = 0;
@@ -141,7 +141,14 @@ protected:
         };
         dlg_->Bind(wxEVT_TIMER, note, kTimerId);
         guitest::Press(dlg_, IDC_CONVERT);
-        ASSERT_TRUE(guitest::WaitUntil([&] { return !Running(); }, 120s));
+        // Rows also end between ticks: what they show is noted as the run goes.
+        ASSERT_TRUE(guitest::WaitUntil(
+            [&] {
+                const auto s = Statuses();
+                for (std::size_t i = 0; i < s.size(); ++i) seen_[i].insert(s[i]);
+                return !Running();
+            },
+            120s));
         dlg_->Unbind(wxEVT_TIMER, note, kTimerId);
     }
 
@@ -175,6 +182,64 @@ private:
     std::chrono::milliseconds wait_;
     std::function<void()> meanwhile_;
 };
+// The boxes the window shows, watched as a user in front of it: each is noted, and answered
+// as the test's rule says: with an answer at once (the box is not drawn), or with a key the
+// user types once the box is on the screen.
+class Boxes : public wxModalDialogHook {
+public:
+    struct Answer {
+        int id = wxID_OK;             // the answer, when no key is typed
+        const char* key = nullptr;    // an X key name: typed on the keyboard over the shown box
+        std::function<bool()> ready;  // when given, the key waits until it holds (15 s at most)
+    };
+    using Rule = std::function<Answer(wxDialog* box, const wxString& text)>;
+
+    explicit Boxes(Rule rule) : rule_(std::move(rule)) {
+        typing_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+            if (open_ == nullptr || !guitest::Mapped(open_)) return;
+            // A condition that never comes fails the test's checks instead of hanging it.
+            if (ready_ && !ready_() && std::chrono::steady_clock::now() < shown_ + 15s) return;
+            typing_.Stop();
+            guitest::TypeKeyAt(guitest::MiddleOnScreen(open_), key_);
+        });
+        Register();
+    }
+    ~Boxes() override { Unregister(); }
+
+    std::vector<wxString> texts;  // every box's text (the About dialog's title), in order
+    std::vector<int> closedWith;  // how each box shown on the screen was closed
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        if (dynamic_cast<CMorvenDlg*>(dialog) != nullptr) return wxID_NONE;
+        const auto* box = dynamic_cast<wxMessageDialog*>(dialog);
+        const wxString text = box != nullptr ? box->GetMessage() : dialog->GetTitle();
+        texts.push_back(text);
+        const Answer answer = rule_(dialog, text);
+        if (answer.key == nullptr) return answer.id;
+        open_ = dialog;
+        key_ = answer.key;
+        ready_ = answer.ready;
+        shown_ = std::chrono::steady_clock::now();
+        typing_.Start(50);
+        return wxID_NONE;
+    }
+    void Exit(wxDialog* dialog) override {
+        if (dialog != open_) return;
+        closedWith.push_back(dialog->GetReturnCode());
+        typing_.Stop();
+        open_ = nullptr;
+    }
+
+private:
+    Rule rule_;
+    wxTimer typing_;
+    wxDialog* open_ = nullptr;
+    const char* key_ = nullptr;
+    std::function<bool()> ready_;
+    std::chrono::steady_clock::time_point shown_;
+};
+
 fs::path RunTest::clips_;
 
 }  // namespace
@@ -194,8 +259,8 @@ TEST_F(RunTest, ConvertsEveryRowTopFirstAndReportsCompletion) {
     // Top row first.
     EXPECT_LE(fs::last_write_time(dir_ / "out" / "c.mp4"), fs::last_write_time(dir_ / "out" / "b.mp4"));
     EXPECT_LE(fs::last_write_time(dir_ / "out" / "b.mp4"), fs::last_write_time(dir_ / "out" / "a.mp4"));
-    // Rows below the running one waited; the rows started by a tick showed a percentage
-    // (the first row's one-second clip is done before the first tick).
+    // Rows below the running one waited; the rows after the first showed a percentage (the
+    // first row's one-second clip may be done before anything refreshes it).
     EXPECT_TRUE(seen_[2].count(U("等待")));
     for (std::size_t i = 1; i < 3; ++i) {
         EXPECT_TRUE(std::any_of(seen_[i].begin(), seen_[i].end(), [](const wxString& s) { return s.EndsWith("%"); }))
@@ -299,30 +364,34 @@ TEST_F(RunTest, ExistingOutputIsOverwrittenOnlyOnOk) {
     EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成")}));
 }
 
-TEST_F(RunTest, ATickDuringTheOverwriteQuestionOnlyRefreshesTheRows) {
+TEST_F(RunTest, WhileTheOverwriteQuestionIsOpenTheTicksGoOnRefreshingTheRows) {
+    if (!guitest::HaveXdotool()) GTEST_SKIP() << "xdotool is not installed: the keys cannot be typed";
     AddClip("b.avi");
     AddClip("a.avi");  // rows: a, b; b's output exists
     std::ofstream(dir_ / "out" / "b.mp4") << "old";
+    // The question stays on the screen until a tick has come while it is open; then the
+    // user reads the rows and presses Enter (OK).
     std::vector<wxString> during;
     bool jobDuring = true;
-    int rowDuring = -1;
-    wxTEST_DIALOG(ConvertAll(),
-                  AnswerLater(wxID_OK, 1500ms,
-                              [&] {
-                                  // A tick that reaches the window while the question is open
-                                  // (GTK holds back the timer's own; other toolkits deliver it).
-                                  wxTimerEvent tick(Peer(dlg_).m_timer);
-                                  dlg_->GetEventHandler()->ProcessEvent(tick);
-                                  during = Statuses();
-                                  jobDuring = Peer(dlg_).m_pJob != nullptr;
-                                  rowDuring = Peer(dlg_).m_nCurrentRow;
-                              }),
-                  AnswerBox(wxID_OK));
+    int rowDuring = -1, ticksAtQuestion = 0;
+    Boxes boxes([&](wxDialog*, const wxString& text) -> Boxes::Answer {
+        if (!text.StartsWith(U("输出目录"))) return {};  // the completion box
+        ticksAtQuestion = ticks_;
+        return {wxID_NONE, "Return", [&] {
+                    if (ticks_ <= ticksAtQuestion) return false;
+                    during = Statuses();
+                    jobDuring = Peer(dlg_).m_pJob != nullptr;
+                    rowDuring = Peer(dlg_).m_nCurrentRow;
+                    return true;
+                }};
+    });
+    ConvertAll();
     EXPECT_FALSE(jobDuring);
     EXPECT_EQ(rowDuring, 1);
     EXPECT_EQ(during, (std::vector<wxString>{U("已完成"), U("100%")}));  // the previous file's last value
     EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("已完成")}));
-    EXPECT_EQ(ProbeCodec(dir_ / "out" / "b.mp4"), "mpeg4");
+    EXPECT_EQ(ProbeCodec(dir_ / "out" / "b.mp4"), "mpeg4");  // Enter answered OK: overwritten
+    EXPECT_FALSE(fs::exists(dir_ / "out" / U("重命名b.mp4").utf8_string()));
 }
 
 TEST_F(RunTest, OutputBesideTheInputGetsTheNewPrefix) {
@@ -354,47 +423,63 @@ TEST_F(RunTest, RefusesToStartWithoutAUsableOutputFolderOrFiles) {
     EXPECT_EQ(Statuses(), (std::vector<wxString>{""}));
 }
 
-TEST_F(RunTest, ACloseRequestDuringThePauseBetweenRowsStartsNothingMore) {
-    // A stand-in converter that fails at once, so that the first row ends before a tick.
+TEST_F(RunTest, DuringThePauseBetweenRowsTheWindowAnswersAndACloseStartsNothingMore) {
+    if (!guitest::HaveXdotool()) GTEST_SKIP() << "xdotool is not installed: the keys cannot be typed";
+    // A stand-in converter: "a" fails at once, "slow" runs until asked to stop.
     const fs::path tool = dir_ / "tool";
     fs::create_directories(tool);
     fs::copy_file(FAKE_TOOL, tool / "vv.exe");
     Peer(dlg_).m_szAppDir = tool.string();
-    AddClip("b.avi");
-    AddClip("a.avi");  // rows: a, b; b's output exists, so its start would ask
-    std::ofstream(dir_ / "out" / "b.mp4") << "old";
+    for (const char* name : {"c.avi", "slow.avi", "a.avi"}) {  // rows: a, slow, c
+        Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / name).string()));
+    }
+    // The full bar's pause, long enough for what the user does in it on a busy machine.
+    Peer(dlg_).m_rowPause = 60s;
+    int paints = 0;
+    dlg_->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+        ++paints;
+        event.Skip();
+    });
+    // The About dialog opens on the screen; the user closes it with Esc.
+    int barAtAbout = -1;
+    bool pauseAtAbout = false;
+    Boxes boxes([&](wxDialog*, const wxString&) -> Boxes::Answer {
+        barAtAbout = Peer(dlg_).m_progress->GetValue();
+        pauseAtAbout = Peer(dlg_).m_pauseTimer.IsRunning();
+        return {wxID_NONE, "Escape", {}};
+    });
 
-    // The window manager's close request arrives as the tick ends the first row.
-    auto tick = [this](wxTimerEvent& event) {
-        if (Peer(dlg_).m_pJob != nullptr && Peer(dlg_).m_pJob->IsFinished()) guitest::SendCloseRequest(dlg_);
-        Peer(dlg_).OnTimer(event);
-    };
-    dlg_->Bind(wxEVT_TIMER, tick, kTimerId);
-    // Notes any box the window shows (and answers it), as the running window would show it.
-    struct NoteBoxes : wxModalDialogHook {
-        std::vector<wxString> shown;
-        int Enter(wxDialog* dialog) override {
-            if (dynamic_cast<CMorvenDlg*>(dialog) != nullptr) return wxID_NONE;
-            shown.push_back(dialog->GetTitle());
-            return wxID_OK;
-        }
-        void Exit(wxDialog*) override {}
-    } boxes;
-    boxes.Register();
+    bool paintedInPause = false, aboutClosed = false;
     dlg_->Hide();
-    dlg_->CallAfter([this] { guitest::Press(dlg_, IDC_CONVERT); });
+    dlg_->CallAfter([&] {
+        guitest::Click(dlg_->FindWindow(IDC_CONVERT));
+        // "a" has failed and "slow" runs: the bar is full for the pause.
+        ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_pauseTimer.IsRunning(); }, 10s));
+        paints = 0;
+        dlg_->Refresh();
+        paintedInPause = guitest::WaitUntil([&] { return paints > 0; }, 10s) && Peer(dlg_).m_pauseTimer.IsRunning();
+        guitest::Click(dlg_->FindWindow(IDC_ABOUT));
+        aboutClosed = guitest::WaitUntil([&] { return boxes.closedWith.size() == 1; }, 10s);
+        // The window manager's close request arrives during the pause.
+        ASSERT_TRUE(Peer(dlg_).m_pauseTimer.IsRunning());
+        guitest::SendCloseRequest(dlg_);
+    });
     wxTimer guard;  // a close request that is lost fails the test instead of hanging it
     guard.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { dlg_->EndModal(wxID_ABORT); });
-    guard.StartOnce(10000);
+    guard.StartOnce(30000);
     EXPECT_EQ(dlg_->ShowModal(), wxID_CANCEL);
-    boxes.Unregister();
-    dlg_->Unbind(wxEVT_TIMER, tick, kTimerId);
 
-    EXPECT_EQ(boxes.shown, std::vector<wxString>{});  // no question, no completion box
+    EXPECT_TRUE(paintedInPause);
+    EXPECT_EQ(barAtAbout, 1000);  // opened during the pause
+    EXPECT_TRUE(pauseAtAbout);
+    EXPECT_TRUE(aboutClosed);
+    EXPECT_EQ(boxes.closedWith, std::vector<int>{wxID_CANCEL});  // by Esc
+    EXPECT_EQ(boxes.texts, std::vector<wxString>{U("关于")});    // no question, no completion box
     EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+    EXPECT_FALSE(Peer(dlg_).m_pauseTimer.IsRunning());
     std::ifstream calls(tool / "calls.log");
     const std::string started((std::istreambuf_iterator<char>(calls)), {});
-    EXPECT_EQ(started, (dir_ / "in" / "a.avi").string() + "\n");  // the second row never started
+    EXPECT_EQ(started, (dir_ / "in" / "a.avi").string() + "\n" + (dir_ / "in" / "slow.avi").string() + "\n");
 }
 
 TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
@@ -413,6 +498,95 @@ TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
     EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
     EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH);
     EXPECT_EQ(ProbeCodec(dir_ / "out" / "long.3g2"), "h264");
+}
+
+TEST_F(RunTest, StopDuringARunThrowsTheUnfinishedFileAwayAndANewRunStartsFromTheTop) {
+    if (!guitest::HaveXdotool()) GTEST_SKIP() << "xdotool is not installed: the keys cannot be typed";
+    MakeClip(dir_ / "in" / "long.avi", 60, "640x480");
+    AddClip("b.avi");
+    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
+    AddClip("a.avi");  // rows: a, long, b
+    guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
+    const fs::path out = dir_ / "out";
+    const std::string earlier = "a file that stood there before\n";
+    std::ofstream(out / "long.3g2", std::ios::binary) << earlier;
+
+    // Overwrite questions are answered OK at once; the stop question is on the screen and
+    // the user answers it on the keyboard: Esc (Cancel) the first time, Enter (OK) the second.
+    std::vector<const char*> stopKeys = {"Escape", "Return"};
+    wxString stopCaption;
+    Boxes boxes([&](wxDialog* box, const wxString& text) -> Boxes::Answer {
+        if (text != U("是否停止转换？")) return {};
+        stopCaption = box->GetTitle();
+        const char* key = stopKeys.front();
+        stopKeys.erase(stopKeys.begin());
+        return {wxID_NONE, key, {}};
+    });
+    wxButton* button = dynamic_cast<wxButton*>(dlg_->FindWindow(IDC_CONVERT));
+    guitest::Click(button);
+    pid_t pid = -1;
+    ASSERT_TRUE(guitest::WaitUntil(
+        [&] {
+            return Peer(dlg_).m_nCurrentRow == 1 && Peer(dlg_).m_pJob && (pid = Peer(dlg_).m_pJob->ProcessId()) > 0 &&
+                   convert::ReadProgress(Peer(dlg_).ProgressFile()) > 0;
+        },
+        60s));
+    EXPECT_TRUE(button->IsEnabled());
+    EXPECT_EQ(button->GetLabel(), U("停止转换"));
+    for (int id = IDC_ADD; id <= IDC_CHANNELS; ++id) {  // every other editing control waits for the run
+        if (id != IDC_CONVERT && id != IDC_PROGRESS) {
+            EXPECT_FALSE(dlg_->FindWindow(id)->IsEnabled()) << id;
+        }
+    }
+    EXPECT_TRUE(Peer(dlg_).m_list->IsEnabled());
+
+    // Cancel: the run goes on with the same conversion.
+    guitest::Click(button);
+    ASSERT_TRUE(guitest::WaitUntil([&] { return boxes.closedWith.size() == 1; }, 20s));
+    EXPECT_EQ(stopCaption, U("提示"));
+    guitest::Yield(10);
+    ASSERT_TRUE(Peer(dlg_).m_bRunning);
+    ASSERT_NE(Peer(dlg_).m_pJob, nullptr);
+    EXPECT_EQ(Peer(dlg_).m_pJob->ProcessId(), pid);
+    EXPECT_EQ(::kill(pid, 0), 0);
+
+    // OK: vv.exe is asked to stop and throw its file away, and ends by itself.
+    guitest::Click(button);
+    ASSERT_TRUE(guitest::WaitUntil([&] { return !Peer(dlg_).m_bRunning; }, 20s));
+    EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH);
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("已停止"), U("等待")}));
+    EXPECT_EQ(HoverTip(1), U("转换已停止"));
+    std::ifstream kept(out / "long.3g2", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), {}), earlier);  // byte for byte
+    std::set<std::string> files;                                                  // nothing half-written is left
+    for (const auto& entry : fs::directory_iterator(out)) files.insert(entry.path().filename().string());
+    EXPECT_EQ(files, (std::set<std::string>{"a.3g2", "long.3g2"}));
+    EXPECT_FALSE(Running());
+    EXPECT_EQ(button->GetLabel(), U("立即转换"));
+    for (int id : {IDC_OUTPUT_DIR, IDC_FORMAT, IDC_CHANNELS, IDC_ADD, IDC_CONVERT}) {
+        EXPECT_TRUE(dlg_->FindWindow(id)->IsEnabled()) << id;
+    }
+    EXPECT_EQ(boxes.texts.size(), 3u);  // the overwrite question and two stop questions: no completion box
+    std::ifstream log(LogPath());
+    const std::string entries((std::istreambuf_iterator<char>(log)), {});
+    EXPECT_NE(entries.find("stopped by the user; the unfinished output was discarded"), std::string::npos) << entries;
+    // Within the grace time, by itself: its own last words, not a kill.
+    EXPECT_NE(entries.find("vv.exe: stopped by SIGUSR1; the unfinished output was discarded"), std::string::npos)
+        << entries;
+
+    // A new run, without the long file, starts afresh from the top row.
+    guitest::ClickRow(Peer(dlg_).m_list, 1);
+    guitest::Click(dlg_->FindWindow(IDC_DELETE));
+    guitest::Yield(10);
+    ASSERT_EQ(Peer(dlg_).m_list->GetItemCount(), 2);
+    boxes.texts.clear();
+    guitest::Click(button);
+    ASSERT_TRUE(guitest::WaitUntil([&] { return boxes.texts.size() == 2 && !Running(); }, 120s));
+    EXPECT_TRUE(boxes.texts[0].StartsWith(U("输出目录"))) << boxes.texts[0];  // a.3g2 is there from the first run
+    EXPECT_EQ(boxes.texts[1], U("转换完成"));
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("已完成")}));
+    EXPECT_EQ(ProbeCodec(out / "a.3g2"), "h264");
+    EXPECT_EQ(ProbeCodec(out / "b.3g2"), "h264");
 }
 
 // Starts the stand-in converter from a window: `input` names what it writes as progress.
@@ -509,6 +683,7 @@ TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
     Peer(dlg_).m_nRowCount = 1;
     Peer(dlg_).m_nCurrentRow = 0;
     Peer(dlg_).m_rowOutcomes.assign(1, {});
+    Peer(dlg_).m_bRunning = true;
     Peer(dlg_).m_pJob = new BriskFFmpeg(("vv.exe hang " + (tool / "pids").string()).c_str(), tool.string());
 
     const std::pair<const char*, const char*> cases[] = {{"1000", "100%"}, {"999", "99%"},  {"1001", "--%"},

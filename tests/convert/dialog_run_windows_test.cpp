@@ -2,6 +2,7 @@
 // vv.exe on clips that tests/windows/make_clips.sh made in WINE_RUN_DIR beforehand; the
 // outputs are probed afterwards with the Linux ffprobe (tests/windows/probe_outputs.sh).
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <wx/evtloop.h>
 #include <wx/listctrl.h>
@@ -18,6 +19,7 @@
 #include "platform/app_path.h"
 #include "platform/files.h"
 #include "platform/narrow.h"
+#include "platform/utf8_path.h"
 
 using namespace std::chrono_literals;
 
@@ -81,18 +83,49 @@ TEST_F(WindowsRunTest, ConvertsTwoFilesFromTheListInEveryFormat) {
     }
 }
 
-TEST_F(WindowsRunTest, ClosingTheWindowMidRunLeavesNoConverter) {
+TEST_F(WindowsRunTest, StoppingOrClosingTheWindowMidRunLeavesNoConverter) {
     List({"long.avi"});
-    OutputTo("closed");
     guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
-    guitest::Press(dlg_, IDC_CONVERT);
-    pid_t tool = -1;
-    ASSERT_TRUE(
-        guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (tool = Peer(dlg_).m_pJob->ProcessId()) > 0; }, 30s));
-    // Well into the conversion: the converter has run for two seconds.
-    guitest::WaitUntil([] { return false; }, 2s);
-    EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{tool});
+    auto startConverter = [&] {
+        guitest::Press(dlg_, IDC_CONVERT);
+        pid_t tool = -1;
+        EXPECT_TRUE(
+            guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (tool = Peer(dlg_).m_pJob->ProcessId()) > 0; }, 30s));
+        // Well into the conversion: the converter has run for two seconds.
+        guitest::WaitUntil([] { return false; }, 2s);
+        EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{tool});
+        return tool;
+    };
 
+    // Stopped with the button: vv.exe throws its file away; the file that stood at the
+    // output stays as it was, and nothing half-written is left beside it.
+    OutputTo("stopped");
+    const std::string dir = platform::JoinPath(kRunDir + "\\out", "stopped");
+    const std::string earlier = "a file that stood there before";
+    std::ofstream(platform::PathFromUtf8(platform::JoinPath(dir, "long.3g2")), std::ios::binary) << earlier;
+    pid_t tool = -1;
+    wxTEST_DIALOG(
+        {
+            tool = startConverter();
+            guitest::Press(dlg_, IDC_CONVERT);
+        },
+        wxExpectModal<wxMessageDialog>(wxID_OK).Describe("the overwrite question"),
+        wxExpectModal<wxMessageDialog>(wxID_OK).Describe("the stop question"));
+    EXPECT_FALSE(Running());
+    EXPECT_TRUE(testproc::Gone(tool));
+    EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{});
+    EXPECT_EQ(Statuses(), std::vector<wxString>{U("已停止")});
+    std::ifstream kept(platform::PathFromUtf8(platform::JoinPath(dir, "long.3g2")), std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), {}), earlier);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(platform::PathFromUtf8(dir))) {
+        files.push_back(platform::Utf8(entry.path().filename()));
+    }
+    EXPECT_EQ(files, std::vector<std::string>{"long.3g2"});
+
+    // Closed: vv.exe finishes a playable file (tests/windows/probe_outputs.sh probes it).
+    OutputTo("closed");
+    tool = startConverter();
     dlg_->Close();
     EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
     EXPECT_TRUE(testproc::Gone(tool));

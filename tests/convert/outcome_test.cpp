@@ -41,6 +41,11 @@ TEST(Outcome, TheCategoryComesFromTheStatusAndTheReason) {
     job.kind = JobOutcome::Kind::Signalled;
     EXPECT_EQ(DescribeOutcome(job).category, kCategoryStopped);
     EXPECT_EQ(CommandTooLong("2509 bytes").Tip(), "命令行过长：2509 bytes");
+    // Stopped by the user: no failure, a row of its own kind.
+    job.kind = JobOutcome::Kind::Discarded;
+    EXPECT_FALSE(DescribeOutcome(job).failed);
+    EXPECT_TRUE(DescribeOutcome(job).stopped);
+    EXPECT_EQ(DescribeOutcome(job).Tip(), "转换已停止");
 }
 
 TEST(Outcome, TheCompletionBoxListsTheFailuresAndTheLog) {

@@ -79,4 +79,7 @@ TEST(RunNaming, EachRowShowsWhereItStands) {
             << "row " << r.row << " of current " << r.current << (r.complete ? ", complete" : "")
             << (r.failed ? ", failed" : "") << ", progress " << r.progress;
     }
+    // Stopped at row 1: the rows below it still wait.
+    EXPECT_EQ(StatusText(StateOfRow(1, 1, false, false, true), 500), "已停止");
+    EXPECT_EQ(StatusText(StateOfRow(2, 1, false, false, false), 0), "等待");
 }

@@ -28,6 +28,9 @@ public:
           m_szAudioCodec(d.m_szAudioCodec),
           m_szAudioBitrate(d.m_szAudioBitrate),
           m_timer(d.m_timer),
+          m_pauseTimer(d.m_pauseTimer),
+          m_rowPause(d.m_rowPause),
+          m_bRunning(d.m_bRunning),
           m_rowOutcomes(d.m_rowOutcomes),
           m_notifier(d.m_notifier),
           d_(d) {}
@@ -50,6 +53,9 @@ public:
     std::string& m_szAudioCodec;
     std::string& m_szAudioBitrate;
     wxTimer& m_timer;
+    wxTimer& m_pauseTimer;
+    std::chrono::milliseconds& m_rowPause;
+    bool& m_bRunning;
     std::vector<convert::RowOutcome>& m_rowOutcomes;
     std::unique_ptr<RunEndNotifier>& m_notifier;
 

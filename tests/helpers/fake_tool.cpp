@@ -8,7 +8,8 @@
 //   record FILE ...        writes every argument it got, NUL-separated, to FILE
 //   progress DIR N MS      writes N to DIR/progress.txt, waits MS ms, exits 0
 //   stop PIDFILE LOG MODE  writes its pid to PIDFILE and waits; asked to stop (SIGTERM, or
-//                          the stop event on Windows) it notes "term" in LOG and, in MODE
+//                          the stop event on Windows) it notes "term" in LOG, asked to
+//                          discard (SIGUSR1, or the discard event) "discard"; then, in MODE
 //                          "finish", notes "done" 300 ms later and exits 143; in MODE
 //                          "ignore" it goes on waiting
 //   inherited FILE TOKEN   writes what it inherited to FILE (testproc::InheritedView)
@@ -46,8 +47,8 @@ void Note(const char* text) {
 
 // On POSIX this runs in the signal handler (on Windows on the stop watcher's thread); the
 // stand-in does nothing else meanwhile, so writing its unbuffered log here is safe enough.
-void OnStop(int) {
-    Note("term\n");
+void OnStop(int signal) {
+    Note(signal == platform::kDiscardSignal ? "discard\n" : "term\n");
     if (!gFinishOnStop) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     Note("done\n");

@@ -91,6 +91,40 @@ inline void ClickBelowRows(wxListCtrl* list) {
 
 }  // namespace guitest
 
+#include <cstdlib>
+#include <string>
+
+namespace guitest {
+
+// Whether xdotool, which types on the display's keyboard, is there.
+inline bool HaveXdotool() { return std::system("command -v xdotool >/dev/null 2>&1") == 0; }
+
+// Rests the real pointer at a point of the screen and presses a key on the display's
+// keyboard (xdotool, through XTEST), as a user does. Without a window manager the keyboard
+// goes to the window under the pointer. `key` is an X key name: "Escape", "Return".
+inline bool TypeKeyAt(wxPoint at, const char* key) {
+    const std::string cmd =
+        "xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " sleep 0.1 key " + key;
+    return std::system(cmd.c_str()) == 0;
+}
+
+// The same over the middle of a window.
+inline bool TypeKeyOver(wxWindow* window, const char* key) {
+    const wxRect rect = window->GetScreenRect();
+    return TypeKeyAt(rect.GetPosition() + wxPoint(rect.width / 2, rect.height / 2), key);
+}
+
+// Clicks a window (a button) with the real pointer, in its middle.
+inline void Click(wxWindow* window) {
+    const wxRect rect = window->GetScreenRect();
+    wxUIActionSimulator sim;
+    sim.MouseMove(rect.GetPosition() + wxPoint(rect.width / 2, rect.height / 2));
+    Yield();
+    sim.MouseClick();
+}
+
+}  // namespace guitest
+
 #include <ostream>
 
 // Readable wxString values in test failure messages.

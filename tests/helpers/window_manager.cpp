@@ -20,4 +20,15 @@ void SendCloseRequest(wxWindow* window) {
     XSync(display, False);  // the request is waiting in the queue when this returns
 }
 
+bool Mapped(wxWindow* window) {
+    GtkWidget* widget = window->GetHandle();
+    return widget != nullptr && gtk_widget_get_mapped(widget);
+}
+
+wxPoint MiddleOnScreen(wxWindow* window) {
+    GdkRectangle frame{};
+    gdk_window_get_frame_extents(gtk_widget_get_window(window->GetHandle()), &frame);
+    return {frame.x + frame.width / 2, frame.y + frame.height / 2};
+}
+
 }  // namespace guitest

@@ -562,7 +562,7 @@ TEST_F(ConvertTest, AFailingRunLeavesWhatStandsAtTheOutputPath) {
     }
 }
 
-TEST_F(ConvertTest, StoppedBySigtermLeavesAPlayableOutput) {
+TEST_F(ConvertTest, StoppedBySigtermLeavesAPlayableOutputAndBySigusr1LeavesTheStandingFile) {
     Shell(
         "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=120 -f lavfi -i sine=duration=120 "
         "-c:v mpeg4 -q:v 8 -c:a libmp3lame -shortest '" +
@@ -590,6 +590,25 @@ TEST_F(ConvertTest, StoppedBySigtermLeavesAPlayableOutput) {
     EXPECT_GT(c.audio, 0);
     EXPECT_GT(c.duration, 0.5);
     EXPECT_LT(c.duration, 110);
+
+    // Asked to stop and discard (SIGUSR1): the file that stood there stays as it was, and
+    // nothing half-written is left beside it.
+    const std::string standing = vvtest::ReadFile(out);
+    platform::StartedProcess again = platform::StartHidden(VV_EXE, args);
+    ASSERT_GT(again.pid, 0);
+    std::this_thread::sleep_for(2s);
+    ::kill(again.pid, SIGUSR1);
+    const platform::ProcessEnd discarded = platform::WaitForEnd(again);
+    platform::ReapGroup(again);
+    EXPECT_FALSE(discarded.signalled);
+    EXPECT_EQ(discarded.code, 128 + SIGUSR1) << discarded.outputTail;
+    EXPECT_NE(platform::LastLine(discarded.outputTail).find("stopped by SIGUSR1; the unfinished output was discarded"),
+              std::string::npos)
+        << discarded.outputTail;
+    EXPECT_EQ(vvtest::ReadFile(out), standing);
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+    }
 }
 
 TEST_F(ConvertTest, MemoryStaysFlatWhileADeclaredStreamStaysSilent) {

@@ -3,7 +3,8 @@
 // progress.txt beside itself), and exits 0 only when the output is complete. Any failure
 // ends with status 1 and a one-line reason on standard error; a stop by SIGTERM, SIGINT
 // or SIGHUP leaves the output converted so far in place and ends with 128 + the signal (on
-// Windows the program's stop event counts as SIGTERM, Ctrl-C as SIGINT).
+// Windows the program's stop event counts as SIGTERM, Ctrl-C as SIGINT); a stop by SIGUSR1
+// (the program's discard event on Windows) leaves no output and ends with 128 + SIGUSR1.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +52,8 @@ int ToolMain(const std::vector<std::string>& argv) {
         const int stop = vv::Transcode(options, progress, tuning);
         if (stop != 0) {
             PrintReason("stopped by " + platform::StopRequestName(stop) +
-                        "; the output holds what was converted until then");
+                        (vv::DiscardRequested() ? "; the unfinished output was discarded"
+                                                : "; the output holds what was converted until then"));
             return 128 + stop;
         }
         return 0;

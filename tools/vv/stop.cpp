@@ -19,4 +19,6 @@ void InstallStopHandlers() { platform::WatchStopRequests(OnStopSignal); }
 
 int StopSignal() { return gStopSignal.load(std::memory_order_relaxed); }
 
+bool DiscardRequested() { return StopSignal() == platform::kDiscardSignal; }
+
 }  // namespace vv

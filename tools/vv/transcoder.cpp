@@ -222,6 +222,8 @@ public:
         } else {
             ReadInput();  // each packet goes through every stage before the next is read
         }
+        // Asked to discard: the output is never put in place; what stood there stays.
+        if (DiscardRequested()) return StopSignal();
         file_->Commit();
         const int stop = StopSignal();
         if (stop == 0) progress_.Finish();

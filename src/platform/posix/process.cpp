@@ -108,7 +108,7 @@ StartedProcess StartHidden(const std::string& program, const std::vector<std::st
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) ::signal(sig, SIG_DFL);
+        for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGUSR1}) ::signal(sig, SIG_DFL);
         ::execve(program.c_str(), args.data(), env.data());
         const int err = errno;
         [[maybe_unused]] const ssize_t n = ::write(status[1], &err, sizeof err);
@@ -154,8 +154,11 @@ ProcessEnd WaitForEnd(const StartedProcess& process) {
     const int outputFd = process.handles ? process.handles->outputFd : -1;
     bool pipeOpen = outputFd >= 0;
     for (;;) {
+        // While the output is open it is drained between looks; once it has closed, the
+        // wait for the end blocks, so that the end is seen the moment it comes.
         siginfo_t info{};
-        const int rc = ::waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOHANG | WNOWAIT);
+        const int rc =
+            ::waitid(P_PID, static_cast<id_t>(process.pid), &info, WEXITED | WNOWAIT | (pipeOpen ? WNOHANG : 0));
         if (rc == 0 && info.si_pid == process.pid) {
             end.signalled = info.si_code != CLD_EXITED;
             end.code = info.si_status;
@@ -169,8 +172,6 @@ ProcessEnd WaitForEnd(const StartedProcess& process) {
             pollfd pfd{outputFd, POLLIN, 0};
             ::poll(&pfd, 1, 100);
             pipeOpen = Drain(outputFd, end.outputTail);
-        } else {
-            ::usleep(100 * 1000);
         }
     }
     if (pipeOpen) Drain(outputFd, end.outputTail);
@@ -192,6 +193,11 @@ void ReapGroup(StartedProcess& process) {
 void RequestStop(const StartedProcess& process) {
     if (process.pid <= 0) return;
     ::kill(-process.pid, SIGTERM);
+}
+
+void RequestDiscard(const StartedProcess& process) {
+    if (process.pid <= 0) return;
+    ::kill(-process.pid, SIGUSR1);
 }
 
 void TerminateGroup(const StartedProcess& process) {

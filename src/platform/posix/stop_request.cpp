@@ -10,7 +10,7 @@ void WatchStopRequests(StopHandler handler) {
     sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP, kDiscardSignal}) sigaction(sig, &sa, nullptr);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
@@ -22,6 +22,7 @@ std::string StopRequestName(int signal) {
         case SIGTERM: return "SIGTERM";
         case SIGINT: return "SIGINT";
         case SIGHUP: return "SIGHUP";
+        case SIGUSR1: return "SIGUSR1";
         default: return "signal " + std::to_string(signal);
     }
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <gtk/gtk.h>
 #include <wx/init.h>
+#include <wx/window.h>
 
 namespace platform {
 
@@ -22,6 +23,14 @@ void ApplyCompactControlStyle() {
     gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(provider),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(provider);  // the screen keeps its own reference
+}
+
+void FocusDialogItself(wxWindow* dialog) {
+    // The dialog's client area becomes a widget that takes the focus; the keys then come
+    // to the dialog as they would to a focused control.
+    GtkWidget* client = dialog->m_wxwindow != nullptr ? dialog->m_wxwindow : dialog->GetHandle();
+    gtk_widget_set_can_focus(client, TRUE);
+    gtk_widget_grab_focus(client);
 }
 
 }  // namespace platform

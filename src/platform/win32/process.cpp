@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cwctype>
+#include <utility>
 
 #include "platform/cmdline.h"
 #include "platform/win32/wide.h"
@@ -15,12 +16,13 @@ using win32::Widen;
 
 // The started tool's process, the job object that holds it and all it starts (killed
 // when the job's last handle closes, so also when the program ends in any way), the read
-// end of its output pipe and its stop event.
+// end of its output pipe and its stop and discard events.
 struct ProcessHandles {
     UniqueHandle process;
     UniqueHandle job;
     UniqueHandle output;
     UniqueHandle stopEvent;
+    UniqueHandle discardEvent;
 };
 
 StartedProcess::StartedProcess() = default;
@@ -47,10 +49,11 @@ bool Drain(HANDLE pipe, std::string& tail) {
     }
 }
 
-// A name for the stop event that no other start of this or another program uses.
-std::wstring StopEventName() {
+// A name for a request event ("stop", "discard") that no other start of this or another
+// program uses.
+std::wstring RequestEventName(const wchar_t* request) {
     static std::atomic<unsigned> counter{0};
-    return L"Local\\Tolvani-stop-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+    return L"Local\\Tolvani-" + std::wstring(request) + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
            std::to_wstring(counter.fetch_add(1)) + L"-" + std::to_wstring(::GetTickCount64());
 }
 
@@ -138,14 +141,20 @@ StartedProcess StartHiddenCommand(const std::string& program, const std::string&
         return Failed("cannot create a pipe", ::GetLastError());
     }
 
-    // The stop event: the tool opens it by the name in its environment.
-    const std::wstring eventName = StopEventName();
-    UniqueHandle stopEvent = Own(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
-    if (!stopEvent || ::GetLastError() == ERROR_ALREADY_EXISTS) {
-        return Failed("cannot create the converter's stop event", ::GetLastError());
-    }
+    // The stop and discard events: the tool opens them by the names in its environment.
     std::vector<std::string> environment = extraEnvironment;
-    environment.push_back(std::string(kStopEventVariable) + "=" + win32::Narrow(eventName));
+    UniqueHandle events[2];
+    const std::pair<const wchar_t*, const char*> requests[2] = {{L"stop", kStopEventVariable},
+                                                                {L"discard", kDiscardEventVariable}};
+    for (int i = 0; i < 2; ++i) {
+        const std::wstring eventName = RequestEventName(requests[i].first);
+        events[i] = Own(::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str()));
+        if (!events[i] || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+            return Failed("cannot create the converter's " + win32::Narrow(requests[i].first) + " event",
+                          ::GetLastError());
+        }
+        environment.push_back(std::string(requests[i].second) + "=" + win32::Narrow(eventName));
+    }
     std::wstring block = EnvironmentBlock(environment);
 
     // Killed with everything it started when the job's last handle closes.
@@ -193,7 +202,8 @@ StartedProcess StartHiddenCommand(const std::string& program, const std::string&
     result.handles->process = std::move(process);
     result.handles->job = std::move(job);
     result.handles->output = std::move(output);
-    result.handles->stopEvent = std::move(stopEvent);
+    result.handles->stopEvent = std::move(events[0]);
+    result.handles->discardEvent = std::move(events[1]);
     return result;  // the child's ends of the pipe and of NUL close here: only the child holds them
 }
 
@@ -235,6 +245,11 @@ void ReapGroup(StartedProcess& process) {
 void RequestStop(const StartedProcess& process) {
     if (process.pid <= 0 || !process.handles) return;
     ::SetEvent(process.handles->stopEvent.get());
+}
+
+void RequestDiscard(const StartedProcess& process) {
+    if (process.pid <= 0 || !process.handles) return;
+    ::SetEvent(process.handles->discardEvent.get());
 }
 
 void TerminateGroup(const StartedProcess& process) {

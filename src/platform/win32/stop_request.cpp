@@ -3,6 +3,7 @@
 #include <atomic>
 #include <csignal>
 #include <thread>
+#include <utility>
 
 #include "platform/process.h"
 #include "platform/win32/wide.h"
@@ -34,20 +35,24 @@ void WatchStopRequests(StopHandler handler) {
     gHandler.store(handler);
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 
-    wchar_t name[256] = {};
-    const DWORD n = ::GetEnvironmentVariableW(win32::Widen(kStopEventVariable).c_str(), name, 256);
-    if (n == 0 || n >= 256) return;  // started without a stop event: only the console can ask
-    win32::UniqueHandle event = win32::Own(::OpenEventW(SYNCHRONIZE, FALSE, name));
-    if (!event) return;
-    // A small watcher for the program's request; it lives as long as the tool.
-    std::thread([event = std::move(event), handler] {
-        if (::WaitForSingleObject(event.get(), INFINITE) == WAIT_OBJECT_0) handler(SIGTERM);
-    }).detach();
+    // A small watcher for each of the program's requests; it lives as long as the tool.
+    for (const auto& [variable, signal] :
+         {std::pair{kStopEventVariable, SIGTERM}, std::pair{kDiscardEventVariable, kDiscardSignal}}) {
+        wchar_t name[256] = {};
+        const DWORD n = ::GetEnvironmentVariableW(win32::Widen(variable).c_str(), name, 256);
+        if (n == 0 || n >= 256) continue;  // started without this event: only the console can ask
+        win32::UniqueHandle event = win32::Own(::OpenEventW(SYNCHRONIZE, FALSE, name));
+        if (!event) continue;
+        std::thread([event = std::move(event), handler, signal = signal] {
+            if (::WaitForSingleObject(event.get(), INFINITE) == WAIT_OBJECT_0) handler(signal);
+        }).detach();
+    }
 }
 
 std::string StopRequestName(int signal) {
     switch (signal) {
         case SIGTERM: return "the program's stop request";
+        case kDiscardSignal: return "the program's discard request";
         case SIGINT: return "Ctrl-C";
         default: return "signal " + std::to_string(signal);
     }

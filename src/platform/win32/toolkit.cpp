@@ -1,6 +1,7 @@
 #include "platform/toolkit.h"
 
 #include <wx/init.h>
+#include <wx/window.h>
 
 namespace platform {
 
@@ -9,5 +10,7 @@ bool DisplayAvailable() { return true; }
 int RunApplication(int, char**) { return wxEntry(); }
 
 void ApplyCompactControlStyle() {}  // the native controls keep the template's sizes
+
+void FocusDialogItself(wxWindow* dialog) { dialog->SetFocus(); }
 
 }  // namespace platform
