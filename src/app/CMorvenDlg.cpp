@@ -192,8 +192,11 @@ void CMorvenDlg::OnClose(wxCloseEvent&) { CloseStep(); }
 void CMorvenDlg::CloseStep() {
     m_bClosing = true;  // a tick or a row start under way on the stack ends here too
     if (m_pJob != nullptr) {
-        delete m_pJob;  // ends the converter and waits for the job's worker
+        m_pJob->End();  // ends the converter and waits for the job's worker
+        const JobOutcome outcome = m_pJob->Outcome();
+        delete m_pJob;
         m_pJob = nullptr;
+        EndRow(convert::DescribeOutcome(outcome), LogEntryOf(outcome));  // the row ends in the log too
     }
     m_timer.Stop();
     if (IsModal()) {

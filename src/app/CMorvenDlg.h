@@ -103,7 +103,8 @@ private:
     inputs::RowTips m_rowTips;                       // each row's tooltip: why it failed, or vv.exe's notes
     bool m_bInRowStart = false;                      // a row start is under way (its question may be open)
     bool m_bClosing = false;                         // the close step has run: nothing new starts
-    wxWindow* m_focusBeforeRun = nullptr;            // the editing control the run took the focus from
+    std::string m_closeReason = "stopped when the window closed";  // what the log says of a row the close ends
+    wxWindow* m_focusBeforeRun = nullptr;                          // the editing control the run took the focus from
     bool m_bInitialised = false;
     std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
     std::unique_ptr<RunEndNotifier> m_notifier;  // a desktop notification by default

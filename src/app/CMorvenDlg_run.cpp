@@ -189,7 +189,7 @@ convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
         case JobOutcome::Kind::Signalled: result = "ended by signal " + std::to_string(outcome.code); break;
         case JobOutcome::Kind::StartFailed: result = "not started: " + outcome.reason; break;
         case JobOutcome::Kind::Terminated:
-        case JobOutcome::Kind::Running: result = "stopped when the window closed"; break;
+        case JobOutcome::Kind::Running: result = m_closeReason; break;
     }
     return {platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0)), m_szCommand, result, outcome.elapsed,
             outcome.outputTail};

@@ -65,7 +65,9 @@ BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir, std::vector<s
 
 BriskFFmpeg::BriskFFmpeg(const char* command) : BriskFFmpeg(command, platform::ProgramDirectory()) {}
 
-BriskFFmpeg::~BriskFFmpeg() {
+BriskFFmpeg::~BriskFFmpeg() { End(); }
+
+void BriskFFmpeg::End() {
     // A running tool is asked to stop first, so that it can finish a playable output; one
     // that has not ended after the grace time is killed with everything it started.
     bool stopping = false;

@@ -97,6 +97,10 @@ public:
     explicit BriskFFmpeg(const char* command);
     ~BriskFFmpeg();
 
+    // Ends the job now: a running tool is asked to stop, killed after kStopGrace if it has
+    // not ended, and the worker is waited for; the outcome is final afterwards.
+    void End();
+
     // The finished flag, read under m_jobLock.
     bool IsFinished();
     // The outcome so far, read under m_jobLock.

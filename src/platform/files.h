@@ -13,6 +13,11 @@ namespace platform {
 // std::fopen by a UTF-8 name.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);
 
+// std::fopen by a UTF-8 name for writing ("wb", truncated) or appending ("ab"), made when
+// missing; a symbolic link (on Windows any reparse point) at the path is refused, never
+// written through. Null when the file cannot be opened so.
+std::FILE* OpenStdioFileNoFollow(const std::string& path, const char* mode);
+
 // Renames `from` to `to`, replacing a file that stands at `to` in the same step. False
 // when it could not (`from` is then left as it was).
 bool RenameReplacing(const std::string& from, const std::string& to);

@@ -1,11 +1,22 @@
 #include "platform/files.h"
 
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+std::FILE* OpenStdioFileNoFollow(const std::string& path, const char* mode) {
+    const int how = std::strchr(mode, 'a') != nullptr ? O_APPEND : O_TRUNC;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | how, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, mode);
+    if (file == nullptr) ::close(fd);
+    return file;
+}
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;

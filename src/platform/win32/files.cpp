@@ -1,6 +1,9 @@
 #include "platform/files.h"
 
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
 #include <thread>
 
 #include "platform/win32/wide.h"
@@ -11,6 +14,27 @@ using win32::Widen;
 
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
     return ::_wfopen(Widen(path).c_str(), Widen(mode).c_str());
+}
+
+std::FILE* OpenStdioFileNoFollow(const std::string& path, const char* mode) {
+    const bool append = std::strchr(mode, 'a') != nullptr;
+    // The reparse point itself is opened, never what it leads to, and then refused.
+    win32::UniqueHandle file =
+        win32::Own(::CreateFileW(Widen(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return nullptr;
+    }
+    if (!append && !::SetEndOfFile(file.get())) return nullptr;
+    const int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), append ? _O_APPEND : 0);
+    if (fd < 0) return nullptr;
+    file.release();  // the descriptor owns it now
+    std::FILE* stream = ::_fdopen(fd, mode);
+    if (stream == nullptr) ::_close(fd);
+    return stream;
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
