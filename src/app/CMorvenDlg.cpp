@@ -74,7 +74,18 @@ CMorvenDlg::CMorvenDlg(wxWindow* parent, std::vector<std::string> startFiles)
     : m_hIcon(skin::LoadAppIcon()),
       m_timer(this, kTimerId),
       m_startFiles(std::move(startFiles)),
-      m_notifier(std::make_unique<DesktopNotifier>()) {
+      m_notifier(std::make_unique<DesktopNotifier>()),
+      m_endRequests([this](const std::string& request) {
+          // Ended from outside: closes as the window's close does, and the log says why.
+          m_closeReason = "stopped when the program got " + request;
+          Close(true);
+          // A box still open would hold the program: what it asks is moot now.
+          for (wxWindow* window : wxTopLevelWindows) {
+              auto* dialog = dynamic_cast<wxDialog*>(window);
+              if (dialog != nullptr && dialog != this && dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+          }
+          platform::DismissOpenBoxes();
+      }) {
     app::InitUi();
     wxXmlResource::Get()->LoadDialog(this, parent, "102");
     BindControls();

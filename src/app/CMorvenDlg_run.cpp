@@ -14,6 +14,7 @@
 #include "convert/outcome.h"
 #include "convert/run_log.h"
 #include "convert/run_naming.h"
+#include "platform/files.h"
 #include "platform/narrow.h"
 #include "platform/paint_now.h"
 
@@ -74,6 +75,8 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
         return;
     }
 
+    // What killed converters of this folder left behind goes before new work begins.
+    platform::RemoveLeftPartFiles(platform::ToNarrow(dir));
     EnableEditing(false);
     for (profiles::ParamList list : profiles::kOptionLists) {
         if (list != profiles::kAudioCodec) DeriveOption(list);
@@ -173,8 +176,8 @@ void CMorvenDlg::OnTimer(wxTimerEvent&) {
                 rows.push_back(
                     {platform::ToNarrow(m_list->GetItemText(i, 0)), m_rowOutcomes[static_cast<std::size_t>(i)]});
             }
-            wxMessageBox(U(convert::CompletionText(rows, convert::DefaultLogPath()).c_str()), U("转换完成"), wxOK,
-                         nullptr);
+            wxMessageBox(platform::FromNarrow(convert::CompletionText(rows, convert::DefaultLogPath())), U("转换完成"),
+                         wxOK, nullptr);
             m_progress->SetValue(1000);
             return;
         }

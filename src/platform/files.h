@@ -33,6 +33,14 @@ bool SameExistingFile(const std::string& a, const std::string& b);
 // nowhere still takes the name.
 bool PathTaken(const std::string& path);
 
+// Whether a process of that id runs.
+bool ProcessRuns(unsigned long pid);
+
+// Removes from a folder the hidden files vv.exe was writing (".NAME.vv-PID-N.part") when
+// it was killed where it could not make its output without a name: those of processes
+// that no longer run, and only when no one has them open for writing.
+void RemoveLeftPartFiles(const std::string& dir);
+
 // Why a folder cannot take new files, in the window's words, or "" when it can: missing
 // ("不存在"), not a folder ("不是文件夹") or not writable ("不能写入").
 std::string FolderProblem(const std::string& dir);

@@ -6,6 +6,7 @@
 #include <io.h>
 #include <thread>
 
+#include "platform/pending_names.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -71,6 +72,26 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
 }
 
 bool PathTaken(const std::string& path) { return ::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool ProcessRuns(unsigned long pid) {
+    const win32::UniqueHandle process = win32::Own(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    return !::GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
+}
+
+void RemoveLeftPartFiles(const std::string& dir) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(Widen(dir + "\\.*.part").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = win32::Narrow(found.cFileName);
+        const unsigned long pid = HiddenPartOwner(name);
+        // A file its writer still has open cannot be deleted.
+        if (pid != 0 && !ProcessRuns(pid)) ::DeleteFileW(Widen(dir + "\\" + name).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
 
 std::string FolderProblem(const std::string& dir) {
     const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Widen(dir).c_str());
