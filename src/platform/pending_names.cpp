@@ -11,8 +11,9 @@ bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0
 // UTF-8 sequence.
 std::string_view Cut(std::string_view text, std::size_t limit, NameUnits units) {
     while (!text.empty() && NameLength(text, units) > limit) {
-        text.remove_suffix(1);
+        // The last character goes whole: its continuation bytes, then its lead byte.
         while (!text.empty() && IsContinuation(text.back())) text.remove_suffix(1);
+        if (!text.empty()) text.remove_suffix(1);
     }
     return text;
 }

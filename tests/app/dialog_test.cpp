@@ -235,7 +235,8 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::copy_file(FAKE_TOOL, dir / "vv.exe");  // runs until asked to stop, for an input named "slow"
-    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);  // the run log stays with the test
+    // The run log stays with the test.
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
 
     pid_t tool = 0;
     {

@@ -42,9 +42,7 @@ bool PathTaken(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool ProcessRuns(unsigned long pid) {
-    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
-}
+bool ProcessRuns(unsigned long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
 
 void RemoveLeftPartFiles(const std::string& dir) {
     DIR* folder = ::opendir(dir.c_str());

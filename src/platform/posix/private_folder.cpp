@@ -24,7 +24,8 @@ long FolderOwner(const std::string& name) {
     if (!name.starts_with(kPrefix)) return 0;
     std::size_t i = kPrefix.size();
     long pid = 0;
-    for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && pid < 1'000'000'000; ++i) pid = pid * 10 + (name[i] - '0');
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && pid < 1'000'000'000; ++i)
+        pid = pid * 10 + (name[i] - '0');
     if (i == kPrefix.size() || (i < name.size() && name[i] != '-')) return 0;
     return pid;
 }
