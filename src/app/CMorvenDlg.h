@@ -104,12 +104,13 @@ private:
     inputs::RowTips m_rowTips;                       // each row's tooltip: why it failed, or vv.exe's notes
     bool m_bInRowStart = false;                      // a row start is under way (its question may be open)
     bool m_bClosing = false;                         // the close step has run: nothing new starts
-    std::string m_closeReason = "stopped when the window closed";  // what the log says of a row the close ends
-    wxWindow* m_focusBeforeRun = nullptr;                          // the editing control the run took the focus from
+    wxWindow* m_focusBeforeRun = nullptr;            // the editing control the run took the focus from
     bool m_bInitialised = false;
     std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
     std::unique_ptr<RunEndNotifier> m_notifier;  // a desktop notification by default
     platform::EndRequestWatch m_endRequests;     // SIGTERM, SIGINT, SIGHUP close the window
+    // What the log says of a row the close step ends.
+    std::string m_closeReason = "stopped when the window closed";
 
     // Parameter list by control id (1009..1018).
     wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }
