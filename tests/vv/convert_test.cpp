@@ -801,3 +801,34 @@ TEST_F(ConvertTest, AnOutputShorterThanTheInputDeclaresSaysSo) {
     const double covered = std::atof(run.output.c_str() + note + std::strlen("vv.exe: note: the output covers "));
     EXPECT_NEAR(covered, Examine(In("cut.avi")).duration, 1.0);
 }
+
+TEST_F(ConvertTest, ALinkPlantedAtTheProgressFilesNameIsNotWrittenThrough) {
+    // vv.exe writes its progress into "progress.txt.<pid>.tmp" and renames that over the
+    // progress file: a link planted at the temporary name, before vv.exe starts, must not
+    // carry the progress into the file it leads to.
+    const std::string progress = In("progress.txt"), target = In("someone's file");
+    vvtest::WriteFile(target, "kept");
+    auto args = platform::SplitCommandLine(
+        convert::ComposeCommand(In("clip.avi"), kCases[2].slots, In("progress link.mp4")).command);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {  // waits for the link, then becomes vv.exe (with the same process id)
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::raise(SIGSTOP);
+        ::execv(VV_EXE, argv.data());
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    fs::create_symlink(target, progress + "." + std::to_string(pid) + ".tmp");
+    ::kill(pid, SIGCONT);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(vvtest::ReadFile(target), "kept");
+    EXPECT_EQ(vvtest::ReadFile(progress), "1000");  // the progress went on, beside the link
+}
