@@ -1,5 +1,7 @@
 // The application: shows the main window modally and ends when it ends.
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <wx/app.h>
 
 #include "app/CMorvenDlg.h"
@@ -19,17 +21,20 @@ public:
     // Files named on the command line (as a desktop's "Open with" passes them) start in
     // its list.
     int OnRun() override {
-        std::vector<std::string> files;
-        for (int i = 1; i < argc; ++i) files.push_back(argv[i].utf8_string());
         {
-            CMorvenDlg dlg(nullptr, std::move(files));
+            CMorvenDlg dlg(nullptr, std::move(startFiles));
             SetTopWindow(&dlg);
             dlg.ShowModal();
             SetTopWindow(nullptr);
         }
         return 0;
     }
+
+    // The files named on the command line, taken before the toolkit starts.
+    static std::vector<std::string> startFiles;
 };
+
+std::vector<std::string> CMorvenApp::startFiles;
 
 wxIMPLEMENT_APP_NO_MAIN(CMorvenApp);
 
@@ -41,5 +46,6 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 1;
     }
+    CMorvenApp::startFiles = platform::FileArguments(argc, argv);
     return platform::RunApplication(argc, argv);
 }

@@ -76,7 +76,18 @@ CMorvenDlg::CMorvenDlg(wxWindow* parent, std::vector<std::string> startFiles)
       m_timer(this, kTimerId),
       m_pauseTimer(this, kPauseTimerId),
       m_startFiles(std::move(startFiles)),
-      m_notifier(std::make_unique<DesktopNotifier>()) {
+      m_notifier(std::make_unique<DesktopNotifier>()),
+      m_endRequests([this](const std::string& request) {
+          // Ended from outside: closes as the window's close does, and the log says why.
+          m_closeReason = "stopped when the program got " + request;
+          Close(true);
+          // A box still open would hold the program: what it asks is moot now.
+          for (wxWindow* window : wxTopLevelWindows) {
+              auto* dialog = dynamic_cast<wxDialog*>(window);
+              if (dialog != nullptr && dialog != this && dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+          }
+          platform::DismissOpenBoxes();
+      }) {
     app::InitUi();
     wxXmlResource::Get()->LoadDialog(this, parent, "102");
     BindControls();
@@ -197,8 +208,11 @@ void CMorvenDlg::CloseStep() {
     m_bInRowStart = false;
     m_bRowStartDue = false;
     if (m_pJob != nullptr) {
-        delete m_pJob;  // asks the converter to finish its file, ends it and waits for the job's worker
+        m_pJob->Stop(BriskFFmpeg::StopKind::FinishOutput);  // ends the converter and waits for the job's worker
+        const JobOutcome outcome = m_pJob->Outcome();
+        delete m_pJob;
         m_pJob = nullptr;
+        EndRow(convert::DescribeOutcome(outcome), LogEntryOf(outcome));  // the row ends in the log too
     }
     m_timer.Stop();
     m_pauseTimer.Stop();

@@ -14,6 +14,7 @@
 #include "convert/run_log.h"
 #include "inputs/row_tips.h"
 #include "platform/private_folder.h"
+#include "platform/toolkit.h"
 #include "profiles/presets.h"
 #include "skin/CExplorer1.h"
 #include "skin/paint.h"
@@ -113,6 +114,9 @@ private:
     bool m_bInitialised = false;
     std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
     std::unique_ptr<RunEndNotifier> m_notifier;  // a desktop notification by default
+    platform::EndRequestWatch m_endRequests;     // SIGTERM, SIGINT, SIGHUP close the window
+    // What the log says of a row the close step ends.
+    std::string m_closeReason = "stopped when the window closed";
 
     // Parameter list by control id (1009..1018).
     wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }

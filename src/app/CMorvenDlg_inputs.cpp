@@ -19,7 +19,7 @@ void CMorvenDlg::OnAdd(wxCommandEvent&) {
     dialog.SetFilterIndex(0);
     if (dialog.ShowModal() != wxID_OK) return;
 
-    m_list->InsertItem(0, platform::ChosenPath(dialog));
+    m_list->InsertItem(0, platform::FromNarrow(platform::ToolkitFileName(platform::ChosenPath(dialog))));
     m_rowTips.Inserted(0, 1);
     // The new row pushes the others down; the picked row keeps naming the same file.
     if (m_nSelectedRow >= 0) ++m_nSelectedRow;
@@ -36,7 +36,7 @@ public:
     }
     bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
         std::vector<std::string> narrow;
-        for (const wxString& name : names) narrow.push_back(platform::ToNarrow(name));
+        for (const wxString& name : names) narrow.push_back(platform::ToolkitFileName(name));
         return m_dlg->TakeHandedFiles(narrow, false);
     }
 
@@ -145,5 +145,5 @@ void CMorvenDlg::OnSetOutputDir(wxCommandEvent&) {
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK) return;
     OutputDirEdit()->SetValue(
-        platform::FromNarrow(inputs::ChosenFolderText(platform::ToNarrow(platform::ChosenPath(dialog)))));
+        platform::FromNarrow(inputs::ChosenFolderText(platform::ToolkitFileName(platform::ChosenPath(dialog)))));
 }

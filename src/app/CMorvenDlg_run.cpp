@@ -17,6 +17,7 @@
 #include "convert/outcome.h"
 #include "convert/run_log.h"
 #include "convert/run_naming.h"
+#include "platform/files.h"
 #include "platform/narrow.h"
 
 namespace {
@@ -88,6 +89,8 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
         return;
     }
 
+    // What killed converters of this folder left behind goes before new work begins.
+    platform::RemoveLeftPartFiles(platform::ToNarrow(dir));
     m_bRunning = true;
     EnableEditing(false);
     for (profiles::ParamList list : profiles::kOptionLists) {
@@ -219,7 +222,8 @@ void CMorvenDlg::CompleteRun() {
     for (int i = 0; i < m_nRowCount; ++i) {
         rows.push_back({platform::ToNarrow(m_list->GetItemText(i, 0)), m_rowOutcomes[static_cast<std::size_t>(i)]});
     }
-    wxMessageBox(U(convert::CompletionText(rows, convert::DefaultLogPath()).c_str()), U("转换完成"), wxOK, nullptr);
+    wxMessageBox(platform::FromNarrow(convert::CompletionText(rows, convert::DefaultLogPath())), U("转换完成"), wxOK,
+                 nullptr);
     m_progress->SetValue(1000);
 }
 
@@ -289,7 +293,7 @@ convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
         case JobOutcome::Kind::StartFailed: result = "not started: " + outcome.reason; break;
         case JobOutcome::Kind::Discarded: result = "stopped by the user; the unfinished output was discarded"; break;
         case JobOutcome::Kind::Terminated:
-        case JobOutcome::Kind::Running: result = "stopped when the window closed"; break;
+        case JobOutcome::Kind::Running: result = m_closeReason; break;
     }
     return {platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0)), m_szCommand, result, outcome.elapsed,
             outcome.outputTail};

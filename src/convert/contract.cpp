@@ -36,11 +36,10 @@ ComposedCommand ComposeCommand(std::string_view input, const OptionSlots& option
 std::string ProgressFilePath(std::string_view dir) { return platform::JoinPath(dir, kProgressFileName); }
 
 bool ResetProgress(const std::string& file) {
-    std::ofstream out(platform::PathFromUtf8(file), std::ios::out | std::ios::trunc);
-    if (!out) return false;
-    out << '0';
-    out.close();
-    return !out.fail();
+    std::FILE* out = platform::OpenStdioFileNoFollow(file, "wb");
+    if (out == nullptr) return false;
+    const bool written = std::fputc('0', out) != EOF;
+    return std::fclose(out) == 0 && written;
 }
 
 int ParseProgress(std::string_view text) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace convert {
 
@@ -17,6 +18,10 @@ struct LogEntry {
     std::chrono::steady_clock::duration elapsed{};  // how long the tool ran
     std::string output;                             // what the tool printed last
 };
+
+// A name or line as the log writes it: control characters and bytes that are not UTF-8
+// text become \xHH, so that a crafted name can neither split an entry nor forge one.
+std::string EscapeForLog(std::string_view text);
 
 // The log's path from the environment; empty when there is no home to put it in.
 std::string DefaultLogPath();

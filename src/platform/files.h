@@ -13,6 +13,11 @@ namespace platform {
 // std::fopen by a UTF-8 name.
 std::FILE* OpenStdioFile(const std::string& path, const char* mode);
 
+// std::fopen by a UTF-8 name for writing ("wb", truncated) or appending ("ab"), made when
+// missing; a symbolic link (on Windows any reparse point) at the path is refused, never
+// written through. Null when the file cannot be opened so.
+std::FILE* OpenStdioFileNoFollow(const std::string& path, const char* mode);
+
 // Renames `from` to `to`, replacing a file that stands at `to` in the same step. False
 // when it could not (`from` is then left as it was).
 bool RenameReplacing(const std::string& from, const std::string& to);
@@ -27,6 +32,14 @@ bool SameExistingFile(const std::string& a, const std::string& b);
 // Whether anything stands at the path. A symbolic link is not followed: one that leads
 // nowhere still takes the name.
 bool PathTaken(const std::string& path);
+
+// Whether a process of that id runs.
+bool ProcessRuns(unsigned long pid);
+
+// Removes from a folder the hidden files vv.exe was writing (".NAME.vv-PID-N.part") when
+// it was killed where it could not make its output without a name: those of processes
+// that no longer run, and only when no one has them open for writing.
+void RemoveLeftPartFiles(const std::string& dir);
 
 // Why a folder cannot take new files, in the window's words, or "" when it can: missing
 // ("不存在"), not a folder ("不是文件夹") or not writable ("不能写入").

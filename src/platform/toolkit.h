@@ -4,16 +4,44 @@
 
 class wxWindow;
 
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace platform {
 
 // Whether the window can be opened: on Linux an X11 or Wayland display is named in the
 // environment; on Windows there always is one.
 bool DisplayAvailable();
 
-// Runs the application (the wxApp the program set up) with the program's arguments: as
-// main() got them on Linux; on Windows taken from the process's UTF-16 command line, so
-// that every character of a file name handed to the program arrives.
+// The file names the program was started with: every argument after the program's name,
+// except a first "--" (the program has no options, so that only marks the end of them).
+// On Linux the exact bytes main() got, whatever their encoding; on Windows taken from the
+// process's UTF-16 command line as UTF-8, so that every character of a name arrives.
+std::vector<std::string> FileArguments(int argc, char** argv);
+
+// Runs the application (the wxApp the program set up). The toolkit sees the program's name
+// alone: none of its own options (GTK's --display, --name, ...) can take a file name.
 int RunApplication(int argc, char** argv);
+
+// While it lives, a request from outside to end the program (on Linux SIGTERM, SIGINT or
+// SIGHUP) calls `onRequest` on the user-interface thread with the request's name
+// ("SIGTERM"). On Windows the system's own requests reach the window as a close.
+class EndRequestWatch {
+public:
+    explicit EndRequestWatch(std::function<void(const std::string&)> onRequest);
+    ~EndRequestWatch();
+    EndRequestWatch(const EndRequestWatch&) = delete;
+    EndRequestWatch& operator=(const EndRequestWatch&) = delete;
+
+private:
+    std::function<void(const std::string&)> m_onRequest;
+    std::vector<unsigned> m_sources;  // the toolkit's watches
+};
+
+// Answers every message box and dialog of the toolkit's own that is open (as its close
+// button would), so that a program asked to end is not held by a question nobody sees.
+void DismissOpenBoxes();
 
 // Keeps the controls to the rows the dialog template gives them. GTK's default theme
 // makes drop-down lists and buttons taller, so their padding is tightened; the Win32

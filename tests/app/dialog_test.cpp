@@ -1,8 +1,10 @@
 // The main window: its start-up state, the Enter filter and the ways it closes.
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -18,6 +20,7 @@
 #include "convert/brisk.h"
 #include "platform/app_path.h"
 #include "platform/narrow.h"
+#include "platform/process.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -232,6 +235,8 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::copy_file(FAKE_TOOL, dir / "vv.exe");  // runs until asked to stop, for an input named "slow"
+    // The run log stays with the test.
+    ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
 
     pid_t tool = 0;
     {
@@ -260,5 +265,73 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
     }
     ASSERT_GT(tool, 0);
     EXPECT_TRUE(::kill(tool, 0) != 0 && errno == ESRCH);
+    // The row the close ended is in the log.
+    std::ifstream log(dir / "state" / "tolvani" / "tolvani.log");
+    const std::string text((std::istreambuf_iterator<char>(log)), {});
+    EXPECT_NE(text.find("slow.avi\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  result: stopped when the window closed, "), std::string::npos) << text;
+    fs::remove_all(dir);
+}
+
+// The installed program as a user's session starts and ends it.
+TEST(ProgramStart, NamesLikeToolkitOptionsAreFilesAndEndRequestsCloseTheWindow) {
+    const fs::path dir = fs::temp_directory_path() / ("tolvani-start-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    const fs::path run = dir / "run";
+    fs::create_directories(run);
+    const std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + run.string(),
+                                                  "XDG_STATE_HOME=" + (dir / "state").string()};
+    // Progress folders: one whose copy was killed (its lock free), one of a copy that runs
+    // where its process id is not seen (another process-id namespace; it holds its lock).
+    const fs::path killed = run / "tolvani-999999-abcdef", running = run / "tolvani-999998-runnin";
+    fs::create_directories(killed);
+    fs::create_directories(running);
+    std::ofstream(killed / ".owner");
+    const int held = ::open((running / ".owner").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const auto ownFolder = [&](pid_t pid) {
+        for (const auto& entry : fs::directory_iterator(run)) {
+            if (entry.path().filename().string().starts_with("tolvani-" + std::to_string(pid) + "-")) return true;
+        }
+        return false;
+    };
+    const auto start = [&](std::vector<std::string> argv) {
+        argv.insert(argv.begin(), "tolvani");
+        platform::StartedProcess p = platform::StartHidden(TOLVANI_EXE, argv, environment);
+        EXPECT_GT(p.pid, 0) << p.error;
+        // Its own folder appears once the window is under way.
+        EXPECT_TRUE(guitest::WaitUntil([&] { return p.pid > 0 && ownFolder(p.pid); }, 20s));
+        return p;
+    };
+
+    // GTK's own options would make these unable to start (no such display) or take a name:
+    // here they are file names, listed or reported as any other.
+    platform::StartedProcess p = start({"--display=nowhere:0", "--name=x.avi", "--", "--"});
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(running));
+    // SIGTERM closes the window, with the message box about the names still open.
+    ::kill(p.pid, SIGTERM);
+    platform::ProcessEnd end = platform::WaitForEnd(p);
+    EXPECT_FALSE(end.signalled);
+    EXPECT_EQ(end.code, 0) << end.outputTail;
+    EXPECT_FALSE(ownFolder(p.pid));
+    platform::ReapGroup(p);
+
+    // Killed outright: its folder is left, and the next start removes it.
+    p = start({});
+    const pid_t first = p.pid;
+    ::kill(p.pid, SIGKILL);
+    platform::WaitForEnd(p);
+    platform::ReapGroup(p);
+    EXPECT_TRUE(ownFolder(first));
+    p = start({});
+    EXPECT_FALSE(ownFolder(first));
+    ::kill(p.pid, SIGHUP);
+    end = platform::WaitForEnd(p);
+    EXPECT_EQ(end.code, 0) << end.outputTail;
+    platform::ReapGroup(p);
+
+    EXPECT_TRUE(fs::exists(running));
+    ::close(held);
     fs::remove_all(dir);
 }

@@ -97,5 +97,17 @@ TEST(Progress, ResetWritesASingleZeroAndReadFollowsTheFile) {
     EXPECT_EQ(convert::ReadProgress(file), 0);
 
     EXPECT_FALSE(convert::ResetProgress((dir / "no such dir" / "progress.txt").string()));
+
+    // A link planted at the progress file's name is not written through.
+    const fs::path target = dir / "target";
+    { std::ofstream(target) << "kept"; }
+    std::error_code ec;
+    fs::remove(file, ec);
+    fs::create_symlink(target, file, ec);
+    if (!ec) {
+        EXPECT_FALSE(convert::ResetProgress(file));
+        std::ifstream in(target);
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "kept");
+    }
     fs::remove_all(dir);
 }

@@ -589,6 +589,57 @@ TEST_F(RunTest, StopDuringARunThrowsTheUnfinishedFileAwayAndANewRunStartsFromThe
     EXPECT_EQ(ProbeCodec(out / "b.3g2"), "h264");
 }
 
+TEST_F(RunTest, AStopKeepsTheFileTheUserHadAndLeavesNothingBehind) {
+    // What converters killed in the middle left in the output folder: a dead one's hidden
+    // file goes when the run starts, a running one's stays.
+    const fs::path out = dir_ / "out";
+    const fs::path deadPart = out / ".x.mp4.vv-999999-0.part";
+    const fs::path livePart = out / (".y.mp4.vv-" + std::to_string(::getpid()) + "-0.part");
+    std::ofstream(deadPart) << "partial";
+    std::ofstream(livePart) << "partial";
+
+    MakeClip(dir_ / "in" / "long.avi", 60, "640x480");
+    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
+    guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
+    std::ofstream(out / "long.3g2") << "the user's own";
+    // The user agrees to replace it; then, part of the way through, the program is asked
+    // to end (as a session that logs out asks it).
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_CONVERT), AnswerBox(wxID_OK));
+    ASSERT_TRUE(guitest::WaitUntil([&] { return convert::ReadProgress(Peer(dlg_).ProgressFile()) > 0; }, 10s));
+    EXPECT_FALSE(fs::exists(deadPart));
+    EXPECT_TRUE(fs::exists(livePart));
+    ::kill(::getpid(), SIGTERM);
+    ASSERT_TRUE(guitest::WaitUntil([&] { return !dlg_->IsShown(); }, 10s));
+    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+
+    std::ifstream in(out / "long.3g2");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "the user's own");
+    std::ifstream log(LogPath());
+    const std::string text((std::istreambuf_iterator<char>(log)), {});
+    EXPECT_NE(text.find("  result: stopped when the program got SIGTERM, "), std::string::npos) << text;
+    EXPECT_NE(text.find("long.3g2 was kept as it was"), std::string::npos) << text;
+    fs::remove(livePart);
+    for (const auto& entry : fs::directory_iterator(out)) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+    }
+}
+
+TEST_F(RunTest, NamesThatAreNotUtf8AreConvertedFromTheirExactBytes) {
+    // "视频" in GBK, "café" in Latin-1: their outputs are named from the same bytes.
+    const std::string gbk = "\xca\xd3\xc6\xb5", latin1 = "caf\xe9";
+    AddClip("a.avi", gbk + ".avi");
+    AddClip("b.avi", latin1 + ".avi");
+    wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK));
+    EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("已完成")}));
+    EXPECT_EQ(ProbeCodec(dir_ / "out" / (gbk + ".mp4")), "mpeg4");
+    EXPECT_EQ(ProbeCodec(dir_ / "out" / (latin1 + ".mp4")), "mpeg4");
+    // The log writes the bytes that are no UTF-8 text escaped (C6 B5 happens to be "Ƶ").
+    std::ifstream log(LogPath());
+    const std::string text((std::istreambuf_iterator<char>(log)), {});
+    EXPECT_NE(text.find("/in/\\xca\\xd3\xc6\xb5.avi\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("/in/caf\\xe9.avi\n"), std::string::npos) << text;
+}
+
 // Starts the stand-in converter from a window: `input` names what it writes as progress.
 void StartStandIn(CMorvenDlg* dlg, const fs::path& tool, const fs::path& out, const std::string& input) {
     Peer(dlg).m_szAppDir = tool.string();

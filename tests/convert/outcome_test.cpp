@@ -1,4 +1,5 @@
 // What a finished row tells the user, and the run log.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -80,5 +81,35 @@ TEST(RunLog, AppendsAnEntryPerRowAndKeepsOneOldFile) {
     EXPECT_FALSE(fs::exists(log + ".2"));
     EXPECT_FALSE(AppendToLog((dir / "state" / "tolvani.log" / "inside a file").string(), entry));
     EXPECT_FALSE(AppendToLog("", entry));
+    fs::remove_all(dir);
+}
+
+TEST(RunLog, NamesCannotForgeEntriesAndALinkAtItsNameIsNotWrittenThrough) {
+    const fs::path dir = fs::temp_directory_path() / ("tolvani-log-links-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string log = (dir / "tolvani.log").string();
+    // A line end, a control character and bytes of a GBK name inside a file name; the
+    // UTF-8 Chinese text stays as it is.
+    const std::string name = "/v/a\n[2026-01-01 00:00:00] /v/forged.avi\x01\xb5\xc4视频.avi";
+    const LogEntry entry{name, "vv.exe -i \"" + name + "\"", "exit status 1", {}, "one\rtwo\n"};
+    ASSERT_TRUE(AppendToLog(log, entry));
+    std::ifstream in(log, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    const std::string escaped = "/v/a\\x0a[2026-01-01 00:00:00] /v/forged.avi\\x01\\xb5\\xc4视频.avi";
+    EXPECT_NE(text.find("] " + escaped + "\n  command: vv.exe -i \"" + escaped + "\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  | one\\x0dtwo\n"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << text;
+
+    // A link planted at the log's name: the entry is skipped, the link's target untouched.
+    const std::string target = (dir / "target").string(), planted = (dir / "planted.log").string();
+    { std::ofstream(target) << "kept"; }
+    std::error_code ec;
+    fs::create_symlink(target, planted, ec);
+    if (!ec) {
+        EXPECT_FALSE(AppendToLog(planted, entry));
+        std::ifstream t(target);
+        EXPECT_EQ(std::string((std::istreambuf_iterator<char>(t)), {}), "kept");
+    }
     fs::remove_all(dir);
 }

@@ -18,6 +18,7 @@
 #include "app/CMorvenDlg.h"
 #include "inputs/input_files.h"
 #include "platform/narrow.h"
+#include "platform/toolkit.h"
 
 using namespace std::chrono_literals;
 
@@ -297,5 +298,83 @@ TEST(StartFiles, FilesOnTheCommandLineStartInTheListAndWrongNamesAreReported) {
     EXPECT_EQ(message, wxString::FromUTF8("以下名称不是文件：\n") + platform::FromNarrow(missing));
     d->Destroy();
     guitest::Yield();
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// Names as Linux file systems hold them when they do not come from a UTF-8 system: "视频"
+// in GBK (from an archive made on Chinese Windows) and "café" in Latin-1.
+const std::string kGbk = "\xca\xd3\xc6\xb5.avi", kLatin1 = "caf\xe9.mp4";
+
+// A name as the toolkit's file dialogs and drops give it.
+wxString ToolkitName(const std::string& bytes) { return wxString(bytes.c_str(), *wxConvFileName); }
+
+}  // namespace
+
+TEST_F(InputsTest, NamesThatAreNotUtf8ArriveExactlyByEveryWay) {
+    const std::filesystem::path folder = dir_ / "folder";
+    std::filesystem::create_directories(folder);
+    for (const std::string& name : {kGbk, kLatin1}) {
+        std::ofstream(dir_ / name) << "x";
+        std::ofstream(folder / name) << "x";
+    }
+    const std::string gbk = (dir_ / kGbk).string(), latin1 = (dir_ / kLatin1).string();
+
+    // The add dialog.
+    wxTEST_DIALOG(guitest::Press(dlg_, IDC_ADD), AnswerOpen(ToolkitName(gbk)));
+    // A drop of a file and of a folder that holds both.
+    wxDropTarget* target = Peer(dlg_).m_list->GetDropTarget();
+    ASSERT_NE(target, nullptr);
+    wxArrayString drop;
+    drop.Add(ToolkitName(latin1));
+    drop.Add(ToolkitName(folder.string()));
+    EXPECT_TRUE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, drop));
+
+    const std::vector<std::string> expected = {latin1, (folder / kLatin1).string(), (folder / kGbk).string(), gbk};
+    ASSERT_EQ(Peer(dlg_).m_list->GetItemCount(), 4);
+    for (long row = 0; row < 4; ++row) {
+        const wxString shown = Peer(dlg_).m_list->GetItemText(row, 0);
+        EXPECT_EQ(platform::ToNarrow(shown), expected[static_cast<std::size_t>(row)]) << row;
+        // Shown as far as it can be: the folder and the extension as they are, a mark for
+        // each byte that is no UTF-8 text.
+        EXPECT_TRUE(shown.StartsWith(platform::FromNarrow(dir_.string()))) << row;
+        EXPECT_TRUE(shown.EndsWith(row < 2 ? ".mp4" : ".avi")) << row;
+        EXPECT_EQ(shown.Freq(wxUniChar(0x1000E9)) + shown.Freq(wxUniChar(0x1000CA)), 1) << row;
+    }
+}
+
+TEST(StartFiles, EveryArgumentIsAFileNameWhateverItsBytesOrLooks) {
+    const auto dir = std::filesystem::temp_directory_path() / ("tolvani-args-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::vector<std::string> names = {"--name=x.avi", "--display=y.avi", "--", kGbk, kLatin1};
+    for (const std::string& name : names) std::ofstream(dir / name) << "x";
+    // Relative names, as a shell in that folder passes them; the first "--" only ends the
+    // options, a second is a name.
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    std::vector<std::string> argv = {"tolvani", "--name=x.avi", "--", "--display=y.avi", "--", kGbk, kLatin1};
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    const std::vector<std::string> files = platform::FileArguments(static_cast<int>(args.size()), args.data());
+    EXPECT_EQ(files, (std::vector<std::string>{"--name=x.avi", "--display=y.avi", "--", kGbk, kLatin1}));
+
+    auto* d = new CMorvenDlg(nullptr, files);
+    wxString message;
+    wxTEST_DIALOG(
+        {
+            d->Show();
+            guitest::Yield(10);
+        },
+        AnswerText(&message));
+    EXPECT_EQ(message, wxString::FromUTF8("以下文件不是支持的视频格式：\n--"));
+    std::vector<std::string> listed;
+    for (long row = 0; row < Peer(d).m_list->GetItemCount(); ++row) {
+        listed.push_back(platform::ToNarrow(Peer(d).m_list->GetItemText(row, 0)));
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"--name=x.avi", "--display=y.avi", kGbk, kLatin1}));
+    d->Destroy();
+    guitest::Yield();
+    std::filesystem::current_path(before);
     std::filesystem::remove_all(dir);
 }

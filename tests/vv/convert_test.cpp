@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -700,4 +701,156 @@ TEST_F(ConvertTest, ProgressRisesInWholeNumbersAndEndsAtOneThousand) {
     in >> last;
     EXPECT_EQ(last, 1000);
     EXPECT_GE(seen.size(), 4u) << "progress should be visible along the way";
+}
+
+namespace {
+
+// vv.exe started on `in` with the mp4 profile, stopped (SIGSTOP) once its progress shows
+// that the conversion is under way; the caller continues it.
+platform::StartedProcess StartAndPauseMidway(const std::string& in, const std::string& out,
+                                             const std::string& progress) {
+    std::ofstream(progress) << "0";
+    platform::StartedProcess p = platform::StartHidden(
+        VV_EXE, platform::SplitCommandLine(convert::ComposeCommand(in, kCases[2].slots, out).command));
+    for (int v = 0; p.pid > 0 && StillRunning(p.pid) && (v <= 0 || v >= 1000);) {
+        std::this_thread::sleep_for(5ms);
+        v = convert::ReadProgress(progress);
+    }
+    ::kill(p.pid, SIGSTOP);
+    return p;
+}
+
+}  // namespace
+
+TEST_F(ConvertTest, AnOutputReplacesOnlyTheFileThatStoodThereAtTheStart) {
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=60 -f lavfi -i sine=duration=60 "
+        "-c:v mpeg4 -q:v 8 -c:a libmp3lame -shortest '" +
+        In("minute.avi") + "'");
+    const std::string progress = In("progress.txt");
+    const std::string standing = "the user's own file\n";
+
+    // Stopped while a file the user agreed to replace stands there: it stays as it was.
+    vvtest::WriteFile(In("agreed.mp4"), standing);
+    platform::StartedProcess p = StartAndPauseMidway(In("minute.avi"), In("agreed.mp4"), progress);
+    ASSERT_GT(p.pid, 0);
+    ::kill(p.pid, SIGTERM);
+    ::kill(p.pid, SIGCONT);
+    platform::ProcessEnd end = platform::WaitForEnd(p);
+    platform::ReapGroup(p);
+    EXPECT_EQ(end.code, 128 + SIGTERM) << end.outputTail;
+    EXPECT_NE(platform::LastLine(end.outputTail).find("was kept as it was"), std::string::npos) << end.outputTail;
+    EXPECT_EQ(vvtest::ReadFile(In("agreed.mp4")), standing);
+
+    // A file that takes the name during the conversion is kept; the output goes beside it,
+    // under a free name that the note gives.
+    p = StartAndPauseMidway(In("minute.avi"), In("raced.mp4"), progress);
+    ASSERT_GT(p.pid, 0);
+    vvtest::WriteFile(In("raced.mp4"), standing);
+    vvtest::WriteFile(In("raced (2).mp4"), standing);
+    ::kill(p.pid, SIGCONT);
+    end = platform::WaitForEnd(p);
+    platform::ReapGroup(p);
+    EXPECT_EQ(end.code, 0) << end.outputTail;
+    EXPECT_EQ(vvtest::ReadFile(In("raced.mp4")), standing);
+    EXPECT_EQ(vvtest::ReadFile(In("raced (2).mp4")), standing);
+    EXPECT_NE(end.outputTail.find("vv.exe: note: a file took the name " + In("raced.mp4") +
+                                  " during the conversion; the output was kept as " + In("raced (3).mp4")),
+              std::string::npos)
+        << end.outputTail;
+    EXPECT_TRUE(Examine(In("raced (3).mp4")).decodes);
+
+    // The same, stopped: the part converted is kept beside the newcomer.
+    p = StartAndPauseMidway(In("minute.avi"), In("raced stop.mp4"), progress);
+    ASSERT_GT(p.pid, 0);
+    vvtest::WriteFile(In("raced stop.mp4"), standing);
+    ::kill(p.pid, SIGTERM);
+    ::kill(p.pid, SIGCONT);
+    end = platform::WaitForEnd(p);
+    platform::ReapGroup(p);
+    EXPECT_EQ(end.code, 128 + SIGTERM) << end.outputTail;
+    EXPECT_EQ(vvtest::ReadFile(In("raced stop.mp4")), standing);
+    EXPECT_TRUE(Examine(In("raced stop (2).mp4")).decodes) << end.outputTail;
+
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+    }
+}
+
+TEST_F(ConvertTest, NamesUpToTheFolderLimitWorkAndLongerOnesFailAtOnce) {
+    const long limit = ::pathconf(dir_.c_str(), _PC_NAME_MAX);
+    ASSERT_GT(limit, 20);
+    const std::string progress = In("progress.txt");
+    // The longest name the folder takes, of Chinese characters (three bytes each) and a
+    // cut that must not split one: its hidden temporary name is longer than that.
+    std::string name;
+    while (static_cast<long>(name.size() + 3 + 4) <= limit) name += "视";
+    name += std::string(static_cast<std::size_t>(limit) - name.size() - 4, 'x') + ".mp4";
+    ASSERT_EQ(static_cast<long>(name.size()), limit);
+    VvRun run = RunProfile(In("clip.avi"), kCases[2].slots, In(name));
+    ASSERT_TRUE(run.ok) << run.output;
+    EXPECT_TRUE(Examine(In(name)).decodes);
+
+    // One byte more cannot be written at all: the run fails before it converts anything.
+    std::ofstream(progress) << "0";
+    const std::string tooLong = "x" + name;
+    run = RunProfile(In("clip.avi"), kCases[2].slots, In(tooLong));
+    EXPECT_FALSE(run.ok);
+    EXPECT_EQ(platform::LastLine(run.output), "vv.exe: cannot write " + In(tooLong) + ": File name too long");
+    EXPECT_EQ(vvtest::ReadFile(progress), "0") << "no conversion work began";
+}
+
+TEST_F(ConvertTest, AnOutputShorterThanTheInputDeclaresSaysSo) {
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=20 -f lavfi -i sine=duration=20 "
+        "-c:v mpeg4 -c:a aac -shortest -movflags +faststart '" +
+        In("whole.mp4") + "'");
+    // The whole file: no note.
+    VvRun run = RunProfile(In("whole.mp4"), kCases[3].slots, In("whole.avi"));
+    ASSERT_TRUE(run.ok) << run.output;
+    EXPECT_EQ(run.output.find("the input declares"), std::string::npos) << run.output;
+
+    // Cut to a third: still a success, with a note that gives both lengths.
+    // (Its header, in front, declares the whole length.)
+    const std::string whole = vvtest::ReadFile(In("whole.mp4"));
+    vvtest::WriteFile(In("cut.mp4"), whole.substr(0, whole.size() / 3));
+    run = RunProfile(In("cut.mp4"), kCases[3].slots, In("cut.avi"));
+    ASSERT_TRUE(run.ok) << run.output;
+    const auto note = run.output.find("vv.exe: note: the output covers ");
+    ASSERT_NE(note, std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(" s of the 20.0 s the input declares: the input ended early", note), std::string::npos)
+        << run.output;
+    const double covered = std::atof(run.output.c_str() + note + std::strlen("vv.exe: note: the output covers "));
+    EXPECT_NEAR(covered, Examine(In("cut.avi")).duration, 1.0);
+}
+
+TEST_F(ConvertTest, ALinkPlantedAtTheProgressFilesNameIsNotWrittenThrough) {
+    // vv.exe writes its progress into "progress.txt.<pid>.tmp" and renames that over the
+    // progress file: a link planted at the temporary name, before vv.exe starts, must not
+    // carry the progress into the file it leads to.
+    const std::string progress = In("progress.txt"), target = In("someone's file");
+    vvtest::WriteFile(target, "kept");
+    auto args = platform::SplitCommandLine(
+        convert::ComposeCommand(In("clip.avi"), kCases[2].slots, In("progress link.mp4")).command);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {  // waits for the link, then becomes vv.exe (with the same process id)
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::raise(SIGSTOP);
+        ::execv(VV_EXE, argv.data());
+        ::_exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    fs::create_symlink(target, progress + "." + std::to_string(pid) + ".tmp");
+    ::kill(pid, SIGCONT);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(vvtest::ReadFile(target), "kept");
+    EXPECT_EQ(vvtest::ReadFile(progress), "1000");  // the progress went on, beside the link
 }

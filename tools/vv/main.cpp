@@ -2,9 +2,11 @@
 // command line says, writes its progress to the file TOLVANI_PROGRESS_FILE names (else
 // progress.txt beside itself), and exits 0 only when the output is complete. Any failure
 // ends with status 1 and a one-line reason on standard error; a stop by SIGTERM, SIGINT
-// or SIGHUP leaves the output converted so far in place and ends with 128 + the signal (on
-// Windows the program's stop event counts as SIGTERM, Ctrl-C as SIGINT); a stop by SIGUSR1
-// (the program's discard event on Windows) leaves no output and ends with 128 + SIGUSR1.
+// or SIGHUP leaves the output converted so far in place (where a file stood at the output
+// path when the conversion began, that file stays instead) and ends with 128 + the signal
+// (on Windows the program's stop event counts as SIGTERM, Ctrl-C as SIGINT); a stop by
+// SIGUSR1 (the program's discard event on Windows) leaves no output and ends with
+// 128 + SIGUSR1.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -49,12 +51,16 @@ int ToolMain(const std::vector<std::string>& argv) {
         vv::Tuning tuning;
         if (platform::EnvironmentValue(vv::kOneThreadVariable) == "1") tuning.threads = vv::StageThreads::kOne;
         tuning.decodeEveryPicture = platform::EnvironmentValue(vv::kDecodeEveryPictureVariable) == "1";
-        const int stop = vv::Transcode(options, progress, tuning);
-        if (stop != 0) {
-            PrintReason("stopped by " + platform::StopRequestName(stop) +
-                        (vv::DiscardRequested() ? "; the unfinished output was discarded"
-                                                : "; the output holds what was converted until then"));
-            return 128 + stop;
+        const vv::Ending end = vv::Transcode(options, progress, tuning);
+        if (end.stop != 0) {
+            std::string what = "; the output holds what was converted until then";
+            if (vv::DiscardRequested()) {
+                what = "; the unfinished output was discarded";
+            } else if (end.discarded) {
+                what = "; the file at " + options.output + " was kept as it was";
+            }
+            PrintReason("stopped by " + platform::StopRequestName(end.stop) + what);
+            return 128 + end.stop;
         }
         return 0;
     } catch (const std::exception& e) {

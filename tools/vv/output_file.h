@@ -23,8 +23,15 @@ public:
     // Where the muxer writes; seekable.
     AVIOContext* Io() const { return io_.get(); }
 
-    // Flushes the data to the disk and puts the file at its final name. Throws VvError.
+    // Whether something stood at the path when the file was made.
+    bool ReplacesExisting() const { return file_.ReplacesExisting(); }
+
+    // Flushes the data to the disk and puts the file at its final name, or at a free name
+    // beside it when a file took that name meanwhile. Throws VvError.
     void Commit();
+    bool Committed() const { return !file_.CommittedPath().empty(); }
+    // Where Commit() put the file.
+    const std::string& CommittedPath() const { return file_.CommittedPath(); }
 
 private:
     static int Write(void* opaque, av::WriteBuffer buf, int size);

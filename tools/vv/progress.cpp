@@ -24,7 +24,8 @@ void ProgressWriter::Finish() { Write(1000); }
 
 void ProgressWriter::Write(int permille) {
     const std::string temp = path_ + "." + std::to_string(::getpid()) + ".tmp";
-    std::FILE* f = platform::OpenStdioFile(temp, "wb");
+    std::FILE* f = platform::OpenStdioFileNoFollow(temp, "wb");
+    if (f == nullptr && platform::RemoveFile(temp)) f = platform::OpenStdioFileNoFollow(temp, "wb");  // a link there
     if (f == nullptr) return;  // progress is a courtesy: the conversion goes on without it
     const bool ok = std::fprintf(f, "%d", permille) > 0;
     if (std::fclose(f) == 0 && ok && platform::RenameReplacing(temp, path_)) {

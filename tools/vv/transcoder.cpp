@@ -205,6 +205,7 @@ struct StreamContext {
     // The output stage.
     AVStream* out = nullptr;
     std::int64_t lastMuxDts = AV_NOPTS_VALUE;
+    std::int64_t outFrom = INT64_MAX, outTo = INT64_MIN;  // the span of the packets written (µs)
 };
 
 class Transcoder {
@@ -222,13 +223,23 @@ public:
         } else {
             ReadInput();  // each packet goes through every stage before the next is read
         }
-        // Asked to discard: the output is never put in place; what stood there stays.
-        if (DiscardRequested()) return StopSignal();
-        file_->Commit();
         const int stop = StopSignal();
-        if (stop == 0) progress_.Finish();
+        // Asked to discard, the output is never put in place; and a stop never replaces the
+        // file the user had: the unfinished output goes instead.
+        if (stop != 0 && (DiscardRequested() || file_->ReplacesExisting())) return stop;
+        file_->Commit();
+        if (file_->CommittedPath() != opt_.output) {
+            PrintNote("a file took the name " + opt_.output + " during the conversion; the output was kept as " +
+                      file_->CommittedPath());
+        }
+        if (stop == 0) {
+            NoteShortOutput();
+            progress_.Finish();
+        }
         return stop;
     }
+
+    bool Discarded() const { return !file_->Committed(); }
 
 private:
     // ---- input ----
@@ -901,6 +912,12 @@ private:
     void WritePacket(StreamContext& s, AVPacket* packet) {
         if (s.out == nullptr) return;  // a stream left out of the output
         packet->stream_index = s.out->index;
+        const std::int64_t at = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (at != AV_NOPTS_VALUE) {
+            s.outFrom = std::min(s.outFrom, av_rescale_q(at, s.timeBase, kMicro));
+            s.outTo =
+                std::max(s.outTo, av_rescale_q(at + std::max<std::int64_t>(packet->duration, 0), s.timeBase, kMicro));
+        }
         av_packet_rescale_ts(packet, s.timeBase, s.out->time_base);
         // Decoding times only rise, whatever the input did.
         if (packet->dts != AV_NOPTS_VALUE && s.lastMuxDts != AV_NOPTS_VALUE) {
@@ -948,6 +965,25 @@ private:
         if (ret < 0) OutputFailure(ret);
     }
 
+    // An output that ends clearly before the length the input declares says so: the input
+    // was cut short (perhaps while it was read), or its header claims more than it holds.
+    void NoteShortOutput() const {
+        const std::int64_t declared = input_->duration;
+        std::int64_t from = INT64_MAX, to = INT64_MIN;
+        for (const auto& s : streams_) {
+            if (s->out == nullptr || s->outFrom > s->outTo) continue;
+            from = std::min(from, s->outFrom);
+            to = std::max(to, s->outTo);
+        }
+        if (declared <= 0 || from > to) return;
+        const std::int64_t covered = to - from;
+        if (declared - covered <= std::max<std::int64_t>(2 * AV_TIME_BASE, declared / 10)) return;
+        char text[160];
+        std::snprintf(text, sizeof text, "the output covers %.1f s of the %.1f s the input declares",
+                      static_cast<double>(covered) / AV_TIME_BASE, static_cast<double>(declared) / AV_TIME_BASE);
+        PrintNote(std::string(text) + ": the input ended early");
+    }
+
     // Progress from the position in the input: by time while the timestamps run on one
     // course and the duration is known, else by the bytes read.
     void ReportProgress() {
@@ -989,9 +1025,12 @@ private:
 
 }  // namespace
 
-int Transcode(const Options& options, ProgressWriter& progress, Tuning tuning) {
+Ending Transcode(const Options& options, ProgressWriter& progress, Tuning tuning) {
     Transcoder t(options, progress, tuning);
-    return t.Run();
+    Ending end;
+    end.stop = t.Run();
+    end.discarded = t.Discarded();
+    return end;
 }
 
 void PrintNote(const std::string& text) {

@@ -15,8 +15,10 @@ namespace vv {
 // file standing there is left untouched. Throws VvError on failure.
 //
 // A stop signal (see stop.h) ends the reading; what was converted is finished into a
-// playable output, and the signal's number is returned (0 when the input was read to
-// its end).
+// playable output, unless a file stood at the output path when the conversion began: that
+// file is kept as it was then, and the unfinished output is discarded. The output never
+// replaces a file that took its name during the conversion: it goes to a free name beside
+// it, with a note. An output clearly shorter than the input declares gets a note too.
 //
 // How the conversion runs. Each encoder gets the same frames, in the same order, any way.
 enum class StageThreads { kEach, kOne };
@@ -29,7 +31,11 @@ struct Tuning {
     // other picture is predicted from (see drop_forecast.h).
     bool decodeEveryPicture = false;
 };
-int Transcode(const Options& options, ProgressWriter& progress, Tuning tuning = {});
+struct Ending {
+    int stop = 0;            // the stop signal's number; 0 when the input was read to its end
+    bool discarded = false;  // stopped: the unfinished output went, the file standing there stays
+};
+Ending Transcode(const Options& options, ProgressWriter& progress, Tuning tuning = {});
 
 // The environment variables that, set to 1, run every stage on one thread and decode
 // every picture (for measurements and the tests that compare the ways).

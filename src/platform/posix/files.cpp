@@ -1,11 +1,28 @@
 #include "platform/files.h"
 
+#include "platform/pending_names.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <dirent.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+std::FILE* OpenStdioFileNoFollow(const std::string& path, const char* mode) {
+    const int how = std::strchr(mode, 'a') != nullptr ? O_APPEND : O_TRUNC;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | how, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, mode);
+    if (file == nullptr) ::close(fd);
+    return file;
+}
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
@@ -23,6 +40,28 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
 bool PathTaken(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool ProcessRuns(unsigned long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
+
+void RemoveLeftPartFiles(const std::string& dir) {
+    DIR* folder = ::opendir(dir.c_str());
+    if (folder == nullptr) return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const unsigned long pid = HiddenPartOwner(entry->d_name);
+        if (pid == 0 || ProcessRuns(pid)) continue;
+        const std::string path = dir + "/" + entry->d_name;
+        // The writer holds a lock on it: one of another process-id namespace may still run.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+    }
+    ::closedir(folder);
 }
 
 std::string FolderProblem(const std::string& dir) {

@@ -1,6 +1,10 @@
 #include "platform/toolkit.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <glib-unix.h>
+#include <utility>
 #include <gtk/gtk.h>
 #include <wx/init.h>
 #include <wx/window.h>
@@ -9,7 +13,53 @@ namespace platform {
 
 bool DisplayAvailable() { return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr; }
 
-int RunApplication(int argc, char** argv) { return wxEntry(argc, argv); }
+std::vector<std::string> FileArguments(int argc, char** argv) {
+    std::vector<std::string> files(argv + std::min(argc, 1), argv + argc);
+    if (const auto end = std::find(files.begin(), files.end(), "--"); end != files.end()) files.erase(end);
+    return files;
+}
+
+int RunApplication(int argc, char** argv) {
+    int toolkitArgc = std::min(argc, 1);
+    char* toolkitArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+    return wxEntry(toolkitArgc, toolkitArgv);
+}
+
+EndRequestWatch::EndRequestWatch(std::function<void(const std::string&)> onRequest)
+    : m_onRequest(std::move(onRequest)) {
+    struct Request {
+        int signal;
+        const char* name;
+    };
+    static constexpr Request kRequests[] = {{SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+    for (const Request& r : kRequests) {
+        // GLib takes the signal and runs the callback from the main loop, where the window may act.
+        m_sources.push_back(g_unix_signal_add_full(
+            G_PRIORITY_HIGH, r.signal,
+            [](gpointer data) -> gboolean {
+                auto* self = static_cast<std::pair<EndRequestWatch*, const char*>*>(data);
+                self->first->m_onRequest(self->second);
+                return G_SOURCE_CONTINUE;
+            },
+            new std::pair<EndRequestWatch*, const char*>(this, r.name),
+            [](gpointer data) { delete static_cast<std::pair<EndRequestWatch*, const char*>*>(data); }));
+    }
+}
+
+void DismissOpenBoxes() {
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w != nullptr; w = w->next) {
+        if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)) &&
+            gtk_window_get_modal(GTK_WINDOW(w->data))) {
+            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_DELETE_EVENT);
+        }
+    }
+    g_list_free(windows);
+}
+
+EndRequestWatch::~EndRequestWatch() {
+    for (const unsigned id : m_sources) g_source_remove(id);
+}
 
 void ApplyCompactControlStyle() {
     static const char kCss[] =

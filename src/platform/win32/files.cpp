@@ -1,8 +1,12 @@
 #include "platform/files.h"
 
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
 #include <thread>
 
+#include "platform/pending_names.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -11,6 +15,27 @@ using win32::Widen;
 
 std::FILE* OpenStdioFile(const std::string& path, const char* mode) {
     return ::_wfopen(Widen(path).c_str(), Widen(mode).c_str());
+}
+
+std::FILE* OpenStdioFileNoFollow(const std::string& path, const char* mode) {
+    const bool append = std::strchr(mode, 'a') != nullptr;
+    // The reparse point itself is opened, never what it leads to, and then refused.
+    win32::UniqueHandle file =
+        win32::Own(::CreateFileW(Widen(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !::GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return nullptr;
+    }
+    if (!append && !::SetEndOfFile(file.get())) return nullptr;
+    const int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(file.get()), append ? _O_APPEND : 0);
+    if (fd < 0) return nullptr;
+    file.release();  // the descriptor owns it now
+    std::FILE* stream = ::_fdopen(fd, mode);
+    if (stream == nullptr) ::_close(fd);
+    return stream;
 }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
@@ -47,6 +72,26 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
 }
 
 bool PathTaken(const std::string& path) { return ::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool ProcessRuns(unsigned long pid) {
+    const win32::UniqueHandle process = win32::Own(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    DWORD code = 0;
+    return !::GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
+}
+
+void RemoveLeftPartFiles(const std::string& dir) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(Widen(dir + "\\.*.part").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = win32::Narrow(found.cFileName);
+        const unsigned long pid = HiddenPartOwner(name);
+        // A file its writer still has open cannot be deleted.
+        if (pid != 0 && !ProcessRuns(pid)) ::DeleteFileW(Widen(dir + "\\" + name).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
 
 std::string FolderProblem(const std::string& dir) {
     const DWORD attributes = dir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Widen(dir).c_str());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "platform/pending_names.h"
 #include "platform/win32/wide.h"
 
 namespace platform {
@@ -24,10 +25,15 @@ std::string BaseName(const std::string& path) {
     return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-// A hidden name beside the output, unique for this process.
-std::string HiddenName(const std::string& dir, const std::string& path, int attempt) {
-    return dir + "\\." + BaseName(path) + ".vv-" + std::to_string(::GetCurrentProcessId()) + "-" +
-           std::to_string(attempt) + ".part";
+// The longest name the folder's volume takes, in UTF-16 units.
+std::size_t NameLimit(const std::string& dir) {
+    wchar_t root[MAX_PATH + 1] = {};
+    DWORD longest = 0;
+    if (::GetVolumePathNameW(Widen(dir).c_str(), root, MAX_PATH + 1) &&
+        ::GetVolumeInformationW(root, nullptr, 0, nullptr, &longest, nullptr, nullptr, 0) && longest > 0) {
+        return longest;
+    }
+    return 255;
 }
 
 HANDLE Handle(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
@@ -43,8 +49,16 @@ PendingFile::PendingFile(std::string path) : path_(std::move(path)), dir_(Folder
         problem_ = "it is not a file";
         return;
     }
+    replaces_ = attributes != INVALID_FILE_ATTRIBUTES;
+    // A name the folder cannot hold fails now, not after the whole conversion.
+    nameLimit_ = NameLimit(dir_);
+    if (NameLength(BaseName(path_), NameUnits::kUtf16) > nameLimit_) {
+        problem_ = win32::SystemMessage(ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempName_ = HiddenName(dir_, path_, attempt);
+        tempName_ = dir_ + "\\" +
+                    HiddenPartName(BaseName(path_), ::GetCurrentProcessId(), attempt, nameLimit_, NameUnits::kUtf16);
         const HANDLE file = ::CreateFileW(Widen(tempName_).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -89,19 +103,35 @@ std::string PendingFile::Commit() {
     if (!::FlushFileBuffers(Handle(file_))) return win32::SystemMessage(::GetLastError());
     ::CloseHandle(Handle(file_));
     file_ = -1;
-    const std::wstring temp = Widen(tempName_), target = Widen(path_);
+    const std::wstring temp = Widen(tempName_);
     ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);  // the output itself is not hidden
-    // A reader that has the old output open for a moment holds the replacement back
-    // briefly: try again for a little while.
     DWORD error = ERROR_SUCCESS;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            committed_ = true;
-            return {};
+    if (replaces_) {
+        // The user agreed to replace the file that stood there. A reader that has it open
+        // for a moment holds the replacement back briefly: try again for a little while.
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            if (::MoveFileExW(temp.c_str(), Widen(path_).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                committed_ = true;
+                committedPath_ = path_;
+                return {};
+            }
+            error = ::GetLastError();
+            if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        error = ::GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } else {
+        // Nothing stood there at the start: whatever took the name since is someone's.
+        for (int n = 1; n <= 100; ++n) {
+            const std::string target =
+                n == 1 ? path_ : dir_ + "\\" + NumberedName(BaseName(path_), n, nameLimit_, NameUnits::kUtf16);
+            if (::MoveFileExW(temp.c_str(), Widen(target).c_str(), MOVEFILE_WRITE_THROUGH)) {
+                committed_ = true;
+                committedPath_ = target;
+                return {};
+            }
+            error = ::GetLastError();
+            if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+        }
     }
     ::DeleteFileW(temp.c_str());
     tempName_.clear();
