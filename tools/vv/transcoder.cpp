@@ -106,38 +106,32 @@ struct Shape {
     }
 };
 
-Shape ShapeOfFrame(AVMediaType type, const AVFrame* f) {
+// The shape of frames of this media: video's format, size and pixel aspect (square
+// when unknown), or sound's format, rate and channel layout.
+Shape ShapeOf(AVMediaType type, int format, int width, int height, AVRational sar, int sampleRate,
+              const AVChannelLayout& layout) {
     Shape s;
-    s.format = f->format;
+    s.format = format;
     if (type == AVMEDIA_TYPE_VIDEO) {
-        s.width = f->width;
-        s.height = f->height;
-        s.sar = f->sample_aspect_ratio.num > 0 && f->sample_aspect_ratio.den > 0 ? f->sample_aspect_ratio
-                                                                                 : AVRational{1, 1};
+        s.width = width;
+        s.height = height;
+        s.sar = sar.num > 0 && sar.den > 0 ? sar : AVRational{1, 1};
     } else {
-        s.sampleRate = f->sample_rate;
-        s.channels = f->ch_layout.nb_channels;
-        s.layout = LayoutName(f->ch_layout);
+        s.sampleRate = sampleRate;
+        s.channels = layout.nb_channels;
+        if (s.channels > 0) s.layout = LayoutName(layout);
     }
     return s;
 }
 
+Shape ShapeOfFrame(AVMediaType type, const AVFrame* f) {
+    return ShapeOf(type, f->format, f->width, f->height, f->sample_aspect_ratio, f->sample_rate, f->ch_layout);
+}
+
 // The shape the input declares, for a stream started before its first frame.
 Shape ShapeOfDecoder(AVMediaType type, const AVCodecContext* c) {
-    Shape s;
-    if (type == AVMEDIA_TYPE_VIDEO) {
-        s.format = c->pix_fmt;
-        s.width = c->width;
-        s.height = c->height;
-        s.sar = c->sample_aspect_ratio.num > 0 && c->sample_aspect_ratio.den > 0 ? c->sample_aspect_ratio
-                                                                                 : AVRational{1, 1};
-    } else {
-        s.format = c->sample_fmt;
-        s.sampleRate = c->sample_rate;
-        s.channels = c->ch_layout.nb_channels;
-        if (s.channels > 0) s.layout = LayoutName(c->ch_layout);
-    }
-    return s;
+    return ShapeOf(type, type == AVMEDIA_TYPE_VIDEO ? int{c->pix_fmt} : int{c->sample_fmt}, c->width, c->height,
+                   c->sample_aspect_ratio, c->sample_rate, c->ch_layout);
 }
 
 struct StreamContext;
@@ -211,6 +205,11 @@ class Transcoder {
 public:
     Transcoder(const Options& options, ProgressWriter& progress, Tuning tuning)
         : opt_(options), progress_(progress), tuning_(tuning) {}
+    // The threads end before anything they use is gone; workers_ itself outlives the
+    // input, whose interrupt callback asks it whether the run was aborted.
+    ~Transcoder() { workers_.Stop(); }
+    Transcoder(const Transcoder&) = delete;
+    Transcoder& operator=(const Transcoder&) = delete;
 
     int Run() {
         OpenInput();
@@ -970,6 +969,7 @@ private:
     const Options& opt_;
     ProgressWriter& progress_;
     const Tuning tuning_;
+    Workers workers_;
     InputFormatPtr input_;
     std::int64_t inputStart_ = AV_NOPTS_VALUE;
     std::unique_ptr<OutputFile> file_;  // outlives output_, which writes into it
@@ -984,7 +984,6 @@ private:
     std::deque<EncodedPacket> queued_;  // packets before the header
     std::size_t queuedBytes_ = 0;
     std::int64_t queuedFrom_ = INT64_MAX, queuedTo_ = INT64_MIN;
-    Workers workers_;  // last: its threads end before anything they use is gone
 };
 
 }  // namespace
