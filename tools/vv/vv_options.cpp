@@ -128,22 +128,34 @@ bool IsOptionName(const std::string& a) {
     return false;
 }
 
+// The codec strictness by name or number.
+int Strictness(const std::string& v) {
+    if (v == "experimental") return -2;
+    if (v == "unofficial") return -1;
+    if (v == "normal") return 0;
+    if (v == "strict") return 1;
+    if (v == "very") return 2;
+    if (v == "-2" || v == "-1" || v == "0" || v == "1" || v == "2") return std::stoi(v);
+    throw VvError("invalid strictness '" + v + "'");
+}
+
+// The last argument is the output file, whatever it begins with (a file may be named
+// "-clip.avi"), unless it is one of the options themselves or an option's value: then
+// it is put in `positional`, and the options end before it.
+std::size_t OptionsEnd(const std::vector<std::string>& args, std::vector<std::string>& positional) {
+    if (args.empty() || IsOptionName(args.back())) return args.size();
+    const bool takenAsValue = args.size() >= 2 && IsOptionName(args[args.size() - 2]) && args[args.size() - 2] != "-y";
+    if (takenAsValue) return args.size();
+    positional.push_back(args.back());
+    return args.size() - 1;
+}
+
 }  // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
     Options o;
     std::vector<std::string> positional;
-    // The last argument is the output file, whatever it begins with (a file may be
-    // named "-clip.avi"), unless it is one of the options themselves.
-    std::size_t end = args.size();
-    if (!args.empty() && !IsOptionName(args.back())) {
-        const bool takenAsValue =
-            args.size() >= 2 && IsOptionName(args[args.size() - 2]) && args[args.size() - 2] != "-y";
-        if (!takenAsValue) {
-            positional.push_back(args.back());
-            --end;
-        }
-    }
+    const std::size_t end = OptionsEnd(args, positional);
     for (std::size_t i = 0; i < end; ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string& {
@@ -173,21 +185,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
         } else if (a == "-ac") {
             o.channels = PositiveInt(value(), "channel count");
         } else if (a == "-strict") {
-            const std::string& v = value();
-            if (v == "experimental")
-                o.strict = -2;
-            else if (v == "unofficial")
-                o.strict = -1;
-            else if (v == "normal")
-                o.strict = 0;
-            else if (v == "strict")
-                o.strict = 1;
-            else if (v == "very")
-                o.strict = 2;
-            else if (v == "-2" || v == "-1" || v == "0" || v == "1" || v == "2")
-                o.strict = std::stoi(v);
-            else
-                throw VvError("invalid strictness '" + v + "'");
+            o.strict = Strictness(value());
         } else if (a == "-fpre") {
             o.presetFile = value();
             o.videoPreset = ParsePreset(ReadFile(o.presetFile));
