@@ -24,10 +24,11 @@ suite() {
 }
 part "the build and its tests" suite
 
-# The job and its worker thread under ThreadSanitizer.
+# The job's worker thread, and vv.exe's queues and stages on short conversions, under
+# ThreadSanitizer.
 tsan() {
   BUILD_DIR=build-tsan scripts/build.sh -DTOLVANI_TSAN=ON -DTOLVANI_GUI=OFF -DTOLVANI_WERROR=ON &&
-    ctest --test-dir build-tsan --output-on-failure -L job
+    ctest --test-dir build-tsan --output-on-failure -L 'job|tsan'
 }
 part "ThreadSanitizer" tsan
 

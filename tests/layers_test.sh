@@ -28,6 +28,7 @@ core=$( (sed -n '/add_library(tolvani_core/,/)/p' src/CMakeLists.txt; grep 'targ
   sed -e 's|^|src/|' -e 's|^\(.*\)\${TOLVANI_OS}\(.*\)$|\1posix\2 \1win32\2|')
 is_core() {
   local f=$1
+  case "$f" in src/*) ;; *) return 1 ;; esac  # tools/vv is never part of the core
   for c in $core; do
     local h=${c%.cpp}.h
     [ "$f" = "$c" ] || [ "$f" = "$h" ] || [ "$f" = "${h/\/posix\//\/}" ] || [ "$f" = "${h/\/win32\//\/}" ] && return 0

@@ -71,8 +71,6 @@ BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir, std::vector<s
     }
 }
 
-BriskFFmpeg::BriskFFmpeg(const char* command) : BriskFFmpeg(command, platform::ProgramDirectory()) {}
-
 BriskFFmpeg::~BriskFFmpeg() {
     // A running tool is asked to stop first, so that it can finish a playable output.
     Stop(StopKind::FinishOutput);

@@ -107,8 +107,6 @@ public:
     // could not start, in the constructor): it may only hand the news on.
     explicit BriskFFmpeg(const char* command, std::string toolDir, std::vector<std::string> environment = {},
                          std::function<void()> whenFinished = {});
-    // The same, with the tool looked up in the program directory.
-    explicit BriskFFmpeg(const char* command);
     ~BriskFFmpeg();
 
     // Ends a tool that has not finished: asks it to stop as `kind` says, kills it with what

@@ -612,6 +612,50 @@ TEST_F(ConvertTest, StoppedBySigtermLeavesAPlayableOutputAndBySigusr1LeavesTheSt
     }
 }
 
+// Short runs of each kind the stages' threads meet in: video and sound, a declared
+// stream that stays silent (the output starts without it), and a stop by signal. The
+// test command also runs these under ThreadSanitizer.
+TEST_F(ConvertTest, ShortConversionsOfEachKindEndCleanly) {
+    const VvRun both = RunProfile(In("clip.avi"), kCases[3].slots, In("both.avi"));
+    ASSERT_TRUE(both.ok) << both.output;
+    Contents c = Examine(In("both.avi"));
+    EXPECT_TRUE(c.decodes);
+    EXPECT_GT(c.video, 0);
+    EXPECT_GT(c.audio, 0);
+
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=3 -f lavfi -i anullsrc=r=44100 "
+        "-map 0:v -map 1:a -af atrim=end_sample=0 -c:v mpeg4 -c:a mp2 -t 3 '" +
+        In("short silent.avi") + "'");
+    const VvRun silent = RunProfile(In("short silent.avi"), kCases[3].slots, In("silent out.avi"));
+    ASSERT_TRUE(silent.ok) << silent.output;
+    c = Examine(In("silent out.avi"));
+    EXPECT_TRUE(c.decodes);
+    EXPECT_GT(c.video, 0);
+
+    Shell(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=60 -f lavfi -i sine=duration=60 "
+        "-c:v mpeg4 -q:v 8 -c:a libmp3lame -shortest '" +
+        In("one minute.avi") + "'");
+    const std::string out = In("stopped early.avi");
+    auto args = platform::SplitCommandLine(convert::ComposeCommand(In("one minute.avi"), kCases[3].slots, out).command);
+    // Stopped once a tenth of the input was read, so that there is something to finish
+    // however slowly it runs (as under the sanitizer).
+    const fs::path progress = dir_ / "progress.txt";
+    fs::remove(progress);
+    platform::StartedProcess p = platform::StartHidden(VV_EXE, args);
+    ASSERT_GT(p.pid, 0);
+    while (StillRunning(p.pid) && std::atoi(vvtest::ReadFile(progress.string()).c_str()) < 100) {
+        std::this_thread::sleep_for(50ms);
+    }
+    ::kill(p.pid, SIGTERM);
+    const platform::ProcessEnd end = platform::WaitForEnd(p);
+    platform::ReapGroup(p);
+    EXPECT_FALSE(end.signalled);
+    EXPECT_EQ(end.code, 128 + SIGTERM) << end.outputTail;
+    EXPECT_TRUE(Examine(out).decodes);
+}
+
 TEST_F(ConvertTest, MemoryStaysFlatWhileADeclaredStreamStaysSilent) {
     // Video with an audio stream that never yields a packet: the output cannot wait for it.
     // (Noisy pictures, so that the encoded video is large: 30 MB held would show.)

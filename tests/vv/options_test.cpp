@@ -45,6 +45,11 @@ TEST(VvOptions, ReadsEveryOptionTheProfilesProduce) {
     EXPECT_EQ(vv::ParseBitrate("12.2k"), 12200);
     EXPECT_EQ(vv::ParseBitrate("4.75k"), 4750);
     EXPECT_EQ(vv::ParseBitrate("2M"), 2000000);
+    EXPECT_EQ(vv::ParseBitrate("256K"), 256000);
+    EXPECT_EQ(vv::ParseRate("25"), (Ratio{25, 1}));
+    EXPECT_EQ(vv::ParseAspect("16/9"), (Ratio{16, 9}));
+    EXPECT_EQ(vv::ParseAspect("1.777"), (Ratio{1777, 1000}));
+    EXPECT_EQ(Parse("vv.exe -i a.avi -s 720.0x480 -ar 44100.0 b.avi").frameSize, std::make_pair(720, 480));
 }
 
 TEST(VvOptions, RefusesWhatItCannotUnderstand) {
@@ -53,6 +58,9 @@ TEST(VvOptions, RefusesWhatItCannotUnderstand) {
     EXPECT_THROW(Parse("vv.exe -i in.avi -y -b fast out.avi"), VvError);
     EXPECT_THROW(Parse("vv.exe -i in.avi -y -s 320 out.avi"), VvError);
     EXPECT_THROW(Parse("vv.exe -i in.avi -y -r 0 out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -r 30000/0 out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -aspect 4:0 out.avi"), VvError);
+    EXPECT_THROW(Parse("vv.exe -i in.avi -y -ac 1.5 out.avi"), VvError);
     EXPECT_THROW(Parse("vv.exe -i in.avi -y -strict lax out.avi"), VvError);
     EXPECT_THROW(Parse("vv.exe -y out.avi"), VvError);                // no input
     EXPECT_THROW(Parse("vv.exe -i in.avi -y"), VvError);              // no output

@@ -19,21 +19,24 @@ namespace {
 constexpr std::size_t kParts = static_cast<std::size_t>(LibraryPart::kOther) + 1;
 // Each part's last message by the media it was about: video, sound, or none in particular.
 constexpr std::size_t kVideo = 0, kAudio = 1, kNoMedia = 2, kMediaSlots = 3;
+// Kept in a fixed buffer: the log callback runs inside FFmpeg's C code, where nothing
+// may allocate its way into an exception.
+constexpr std::size_t kMessageBytes = 512;
 struct Message {
-    std::string text;
+    char text[kMessageBytes] = {};
     std::uint64_t order = 0;  // when it came, to tell the latest of a part's slots
 };
 std::mutex gLogMutex;
 Message gLastMessage[kParts][kMediaSlots];
 std::uint64_t gMessages = 0;
 
-std::size_t SlotOf(AVMediaType media) {
+std::size_t SlotOf(AVMediaType media) noexcept {
     if (media == AVMEDIA_TYPE_VIDEO) return kVideo;
     if (media == AVMEDIA_TYPE_AUDIO) return kAudio;
     return kNoMedia;
 }
 
-LibraryPart PartOf(void* context) {
+LibraryPart PartOf(void* context) noexcept {
     if (context == nullptr) return LibraryPart::kOther;
     const AVClass* cls = *static_cast<AVClass**>(context);
     if (cls == nullptr) return LibraryPart::kOther;
@@ -53,7 +56,7 @@ LibraryPart PartOf(void* context) {
 }
 
 // The media a logging context works on, where it tells.
-AVMediaType MediaOf(void* context) {
+AVMediaType MediaOf(void* context) noexcept {
     if (context == nullptr) return AVMEDIA_TYPE_UNKNOWN;
     const AVClass* cls = *static_cast<AVClass**>(context);
     if (cls == nullptr) return AVMEDIA_TYPE_UNKNOWN;
@@ -70,18 +73,26 @@ AVMediaType MediaOf(void* context) {
     return AVMEDIA_TYPE_UNKNOWN;
 }
 
-void LogCallback(void* context, int level, const char* fmt, va_list args) {
+// Called from FFmpeg's C code on any of its threads: nothing may throw out of it, so it
+// copies into fixed buffers and swallows whatever the lock could throw.
+void LogCallback(void* context, int level, const char* fmt, va_list args) noexcept {
     // Warnings too: some refusals (the FLV muxer's "not in the proper order") come as one.
     if (level > AV_LOG_WARNING) return;
-    char line[512];
-    std::vsnprintf(line, sizeof line, fmt, args);
-    std::string text = line;
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    if (text.empty()) return;
+    char line[kMessageBytes];
+    if (std::vsnprintf(line, sizeof line, fmt, args) < 0) return;
+    std::size_t length = std::strlen(line);
+    while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == ' ')) line[--length] = '\0';
+    if (length == 0) return;
     const std::size_t part = static_cast<std::size_t>(PartOf(context));
     const std::size_t slot = SlotOf(MediaOf(context));
-    std::lock_guard guard(gLogMutex);
-    gLastMessage[part][slot] = {std::move(text), ++gMessages};
+    try {
+        std::lock_guard guard(gLogMutex);
+        Message& m = gLastMessage[part][slot];
+        std::memcpy(m.text, line, length + 1);
+        m.order = ++gMessages;
+    } catch (...) {
+        // The message is lost; the call that failed still reports FFmpeg's error text.
+    }
 }
 
 class LibavEncoder final : public Encoder {
@@ -199,7 +210,7 @@ void ClearLibraryMessage(LibraryPart part, AVMediaType media) {
     std::lock_guard guard(gLogMutex);
     const std::size_t slot = SlotOf(media);
     for (std::size_t i = 0; i < kMediaSlots; ++i) {
-        if (slot == kNoMedia || i == slot || i == kNoMedia) slots[i] = {};
+        if (slot == kNoMedia || i == slot || i == kNoMedia) slots[i] = Message{};
     }
 }
 
@@ -207,7 +218,7 @@ std::string LastLibraryMessage(LibraryPart part, AVMediaType media) {
     const Message(&slots)[kMediaSlots] = gLastMessage[static_cast<std::size_t>(part)];
     std::lock_guard guard(gLogMutex);
     const std::size_t slot = SlotOf(media);
-    if (slot != kNoMedia) return !slots[slot].text.empty() ? slots[slot].text : slots[kNoMedia].text;
+    if (slot != kNoMedia) return slots[slot].text[0] != '\0' ? slots[slot].text : slots[kNoMedia].text;
     const Message* latest = &slots[0];
     for (const Message& m : slots) {
         if (m.order > latest->order) latest = &m;

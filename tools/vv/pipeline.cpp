@@ -2,7 +2,9 @@
 
 namespace vv {
 
-Workers::~Workers() {
+Workers::~Workers() { Stop(); }
+
+void Workers::Stop() {
     bool running = false;
     for (const std::thread& t : threads_) running = running || t.joinable();
     if (!running) return;

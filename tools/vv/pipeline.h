@@ -158,6 +158,8 @@ public:
     void Watch(Abortable& queue) { queues_.push_back(&queue); }
     void Start(std::function<void()> body);
     void Join();
+    // Aborts and joins whatever still runs (a run left early); nothing once joined.
+    void Stop();
 
     // Ends the run with this failure unless another came first.
     void Fail(std::exception_ptr failure);

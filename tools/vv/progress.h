@@ -16,8 +16,6 @@ public:
     // The output is complete: writes 1000 at once.
     void Finish();
 
-    int Written() const { return written_; }
-
 private:
     void Write(int permille);
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "note.h"
 #include "progress.h"
 #include "vv_options.h"
 
@@ -41,8 +42,5 @@ Ending Transcode(const Options& options, ProgressWriter& progress, Tuning tuning
 // every picture (for measurements and the tests that compare the ways).
 inline constexpr const char* kOneThreadVariable = "TOLVANI_VV_ONE_THREAD";
 inline constexpr const char* kDecodeEveryPictureVariable = "TOLVANI_VV_DECODE_EVERY_PICTURE";
-
-// Prints a line "vv.exe: note: TEXT" on standard error: a setting was changed.
-void PrintNote(const std::string& text);
 
 }  // namespace vv

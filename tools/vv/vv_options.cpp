@@ -1,49 +1,58 @@
 #include "vv_options.h"
 
 #include <cctype>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
-#include <numeric>
 #include <sstream>
 
 #include "platform/files.h"
 
+extern "C" {
+#include <libavutil/dict.h>
+#include <libavutil/eval.h>
+#include <libavutil/log.h>
+#include <libavutil/parseutils.h>
+}
+
 namespace vv {
 namespace {
 
-Ratio Reduced(long long num, long long den) {
-    if (den == 0) throw VvError("zero denominator");
-    const long long g = std::gcd(num, den);
-    num /= g;
-    den /= g;
-    if (num > INT32_MAX || den > INT32_MAX) throw VvError("value out of range");
-    return {static_cast<int>(num), static_cast<int>(den)};
-}
-
-// An exact decimal "123.456" as a ratio.
-Ratio Decimal(const std::string& text) {
-    long long num = 0, den = 1;
-    bool dot = false, digits = false;
-    for (const char c : text) {
-        if (c == '.' && !dot) {
-            dot = true;
-        } else if (std::isdigit(static_cast<unsigned char>(c))) {
-            digits = true;
-            num = num * 10 + (c - '0');
-            if (dot) den *= 10;
-            if (num > 1'000'000'000'000LL || den > 1'000'000'000LL) throw VvError("number too long: " + text);
-        } else {
-            throw VvError("not a number: '" + text + "'");
-        }
+// A number as FFmpeg reads one (av_strtod: decimals, exponents, SI suffixes such as "k"
+// and "M"), the whole text and nothing else.
+double Number(const std::string& text, const char* what) {
+    char* end = nullptr;
+    const double value = text.empty() ? 0 : av_strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value)) {
+        throw VvError(std::string("invalid ") + what + " '" + text + "'");
     }
-    if (!digits) throw VvError("not a number: '" + text + "'");
-    return Reduced(num, den);
+    return value;
 }
 
 int PositiveInt(const std::string& text, const char* what) {
-    const Ratio r = Decimal(text);
-    if (r.den != 1 || r.num <= 0) throw VvError(std::string("invalid ") + what + " '" + text + "'");
-    return r.num;
+    const double value = Number(text, what);
+    if (value <= 0 || value > INT32_MAX || value != std::floor(value)) {
+        throw VvError(std::string("invalid ") + what + " '" + text + "'");
+    }
+    return static_cast<int>(value);
+}
+
+// A ratio FFmpeg's parser gave (`ret` its result), which must be positive.
+Ratio PositiveRatio(int ret, AVRational r, const std::string& text, const char* what) {
+    if (text.empty() || ret < 0 || r.num <= 0 || r.den <= 0) {
+        throw VvError(std::string("invalid ") + what + " '" + text + "'");
+    }
+    return {r.num, r.den};
+}
+
+std::pair<int, int> FrameSize(const std::string& text) {
+    int width = 0, height = 0;
+    if (av_parse_video_size(&width, &height, text.c_str()) >= 0) return {width, height};
+    // "720.0x480" and the like, which FFmpeg's parser does not take.
+    const auto x = text.find('x');
+    if (x == std::string::npos) throw VvError("invalid frame size '" + text + "'");
+    return {PositiveInt(text.substr(0, x), "frame size"), PositiveInt(text.substr(x + 1), "frame size")};
 }
 
 std::string ReadFile(const std::string& path) {
@@ -57,41 +66,29 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 std::int64_t ParseBitrate(const std::string& text) {
-    std::string number = text;
-    double scale = 1;
-    if (!number.empty() && (number.back() == 'k' || number.back() == 'K')) {
-        scale = 1e3;
-        number.pop_back();
-    } else if (!number.empty() && number.back() == 'M') {
-        scale = 1e6;
-        number.pop_back();
-    }
-    const Ratio r = Decimal(number);
-    const auto bps = static_cast<std::int64_t>(std::llround(static_cast<double>(r.num) * scale / r.den));
-    if (bps <= 0) throw VvError("invalid bitrate '" + text + "'");
-    return bps;
+    const double bps = std::round(Number(text, "bitrate"));
+    if (bps <= 0 || bps > static_cast<double>(INT64_MAX / 2)) throw VvError("invalid bitrate '" + text + "'");
+    return static_cast<std::int64_t>(bps);
 }
 
+// av_parse_video_rate: "25", "29.97", "30000/1001" or a name such as "ntsc"; decimals come
+// out exact up to its bound on the denominator (1001000).
 Ratio ParseRate(const std::string& text) {
-    const auto slash = text.find('/');
-    Ratio r = slash == std::string::npos
-                  ? Decimal(text)
-                  : Reduced(PositiveInt(text.substr(0, slash), "rate"), PositiveInt(text.substr(slash + 1), "rate"));
-    if (r.num <= 0) throw VvError("invalid frame rate '" + text + "'");
-    return r;
+    AVRational r{0, 0};
+    return PositiveRatio(av_parse_video_rate(&r, text.c_str()), r, text, "frame rate");
 }
 
+// av_parse_ratio: "4:3", "16/9", "1.777" (closest within a denominator of a million, so
+// that decimals stay exact).
 Ratio ParseAspect(const std::string& text) {
-    const auto sep = text.find_first_of(":/");
-    Ratio r = sep == std::string::npos
-                  ? Decimal(text)
-                  : Reduced(PositiveInt(text.substr(0, sep), "aspect"), PositiveInt(text.substr(sep + 1), "aspect"));
-    if (r.num <= 0) throw VvError("invalid aspect ratio '" + text + "'");
-    return r;
+    AVRational r{0, 0};
+    return PositiveRatio(av_parse_ratio_quiet(&r, text.c_str(), 1'000'000), r, text, "aspect ratio");
 }
 
 std::vector<std::pair<std::string, std::string>> ParsePreset(const std::string& text) {
-    std::vector<std::pair<std::string, std::string>> out;
+    // Comments and blank lines go, and each line is checked here so that a bad one is
+    // named; the pairs themselves are read by FFmpeg's dictionary parser.
+    std::string pairs;
     std::istringstream lines(text);
     std::string line;
     int number = 0;
@@ -106,8 +103,16 @@ std::vector<std::pair<std::string, std::string>> ParsePreset(const std::string& 
         if (eq == std::string::npos || eq == 0) {
             throw VvError("preset line " + std::to_string(number) + " is not key=value: " + line);
         }
-        out.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+        pairs += line + "\n";
     }
+    AVDictionary* dict = nullptr;
+    const int ret = av_dict_parse_string(&dict, pairs.c_str(), "=", "\n", 0);
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const AVDictionaryEntry* e = nullptr; ret >= 0 && (e = av_dict_get(dict, "", e, AV_DICT_IGNORE_SUFFIX));) {
+        out.emplace_back(e->key, e->value);
+    }
+    av_dict_free(&dict);
+    if (ret < 0) throw VvError("the preset cannot be read as key=value lines");
     return out;
 }
 
@@ -123,22 +128,34 @@ bool IsOptionName(const std::string& a) {
     return false;
 }
 
+// The codec strictness by name or number.
+int Strictness(const std::string& v) {
+    if (v == "experimental") return -2;
+    if (v == "unofficial") return -1;
+    if (v == "normal") return 0;
+    if (v == "strict") return 1;
+    if (v == "very") return 2;
+    if (v == "-2" || v == "-1" || v == "0" || v == "1" || v == "2") return std::stoi(v);
+    throw VvError("invalid strictness '" + v + "'");
+}
+
+// The last argument is the output file, whatever it begins with (a file may be named
+// "-clip.avi"), unless it is one of the options themselves or an option's value: then
+// it is put in `positional`, and the options end before it.
+std::size_t OptionsEnd(const std::vector<std::string>& args, std::vector<std::string>& positional) {
+    if (args.empty() || IsOptionName(args.back())) return args.size();
+    const bool takenAsValue = args.size() >= 2 && IsOptionName(args[args.size() - 2]) && args[args.size() - 2] != "-y";
+    if (takenAsValue) return args.size();
+    positional.push_back(args.back());
+    return args.size() - 1;
+}
+
 }  // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
     Options o;
     std::vector<std::string> positional;
-    // The last argument is the output file, whatever it begins with (a file may be
-    // named "-clip.avi"), unless it is one of the options themselves.
-    std::size_t end = args.size();
-    if (!args.empty() && !IsOptionName(args.back())) {
-        const bool takenAsValue =
-            args.size() >= 2 && IsOptionName(args[args.size() - 2]) && args[args.size() - 2] != "-y";
-        if (!takenAsValue) {
-            positional.push_back(args.back());
-            --end;
-        }
-    }
+    const std::size_t end = OptionsEnd(args, positional);
     for (std::size_t i = 0; i < end; ++i) {
         const std::string& a = args[i];
         auto value = [&]() -> const std::string& {
@@ -158,11 +175,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
         } else if (a == "-ab" || a == "-b:a") {
             o.audioBitrate = ParseBitrate(value());
         } else if (a == "-s") {
-            const std::string& v = value();
-            const auto x = v.find('x');
-            if (x == std::string::npos) throw VvError("invalid frame size '" + v + "'");
-            o.frameSize =
-                std::make_pair(PositiveInt(v.substr(0, x), "frame size"), PositiveInt(v.substr(x + 1), "frame size"));
+            o.frameSize = FrameSize(value());
         } else if (a == "-r") {
             o.frameRate = ParseRate(value());
         } else if (a == "-aspect") {
@@ -172,21 +185,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
         } else if (a == "-ac") {
             o.channels = PositiveInt(value(), "channel count");
         } else if (a == "-strict") {
-            const std::string& v = value();
-            if (v == "experimental")
-                o.strict = -2;
-            else if (v == "unofficial")
-                o.strict = -1;
-            else if (v == "normal")
-                o.strict = 0;
-            else if (v == "strict")
-                o.strict = 1;
-            else if (v == "very")
-                o.strict = 2;
-            else if (v == "-2" || v == "-1" || v == "0" || v == "1" || v == "2")
-                o.strict = std::stoi(v);
-            else
-                throw VvError("invalid strictness '" + v + "'");
+            o.strict = Strictness(value());
         } else if (a == "-fpre") {
             o.presetFile = value();
             o.videoPreset = ParsePreset(ReadFile(o.presetFile));

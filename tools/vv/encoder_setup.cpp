@@ -1,0 +1,175 @@
+#include "encoder_setup.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "audio_settings.h"
+#include "av_compat.h"
+#include "note.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace vv {
+namespace {
+
+void CheckContainerTakes(const Options& opt, const AVOutputFormat* format, AVCodecID id) {
+    if (avformat_query_codec(format, id, opt.strict.value_or(FF_COMPLIANCE_NORMAL)) == 0) {
+        throw VvError(std::string("the ") + format->name + " format cannot hold " + avcodec_get_name(id));
+    }
+}
+
+const AVCodec* FindEncoder(const Options& opt, const AVOutputFormat* format, const std::string& name,
+                           AVCodecID fallback, AVMediaType type) {
+    const AVCodec* codec = name.empty() ? avcodec_find_encoder(fallback) : avcodec_find_encoder_by_name(name.c_str());
+    if (codec == nullptr)
+        throw VvError("unknown encoder " + (name.empty() ? std::string(avcodec_get_name(fallback)) : name));
+    if (codec->type != type) throw VvError(name + " is not a " + av_get_media_type_string(type) + " encoder");
+    CheckContainerTakes(opt, format, codec->id);
+    return codec;
+}
+
+// The encoder's pixel format: 4:2:0 where it takes that, else its first.
+AVPixelFormat PixelFormatFor(const AVCodec* codec) {
+    AVPixelFormat pix = AV_PIX_FMT_YUV420P;
+    if (const AVPixelFormat* formats = av::PixelFormats(codec); formats != nullptr) {
+        pix = formats[0];
+        for (const AVPixelFormat* p = formats; *p != AV_PIX_FMT_NONE; ++p) {
+            if (*p == AV_PIX_FMT_YUV420P) pix = *p;
+        }
+    }
+    return pix;
+}
+
+struct DictionaryHolder {
+    AVDictionary* dict = nullptr;
+    ~DictionaryHolder() { av_dict_free(&dict); }
+};
+
+void OpenVideo(const Options& opt, const AVOutputFormat* format, const StreamInfo& stream, const Shape& shape,
+               StreamEncoding& e) {
+    const AVCodec* codec = FindEncoder(opt, format, opt.videoCodec, format->video_codec, AVMEDIA_TYPE_VIDEO);
+    const AVRational rate = OutputRate(opt, stream);
+    int width = opt.frameSize ? opt.frameSize->first : shape.width;
+    int height = opt.frameSize ? opt.frameSize->second : shape.height;
+    width += width & 1;  // 4:2:0 pictures need even sizes
+    height += height & 1;
+    const AVPixelFormat pix = PixelFormatFor(codec);
+    // The picture keeps its shape on screen: the input's pixel aspect, scaled.
+    AVRational sar = av_mul_q(shape.sar, AVRational{shape.width * height, shape.height * width});
+    av_reduce(&sar.num, &sar.den, sar.num, sar.den, 1 << 16);
+    if (opt.aspect) sar = av_mul_q(AVRational{opt.aspect->num, opt.aspect->den}, AVRational{height, width});
+    if (sar.num <= 0 || sar.den <= 0) sar = {1, 1};
+    e.chain = "fps=fps=" + RatioText(rate) + ",scale=" + std::to_string(width) + ":" + std::to_string(height) +
+              ",format=pix_fmts=" + av_get_pix_fmt_name(pix);
+
+    // The -fpre settings go to the video encoder; one it does not know is an error.
+    DictionaryHolder preset;
+    for (const auto& [key, value] : opt.videoPreset) av_dict_set(&preset.dict, key.c_str(), value.c_str(), 0);
+    CodecContextPtr ctx = OpenCodecContext(
+        codec, "video encoder",
+        [&](AVCodecContext* c) {
+            c->width = width;
+            c->height = height;
+            c->pix_fmt = pix;
+            c->time_base = av_inv_q(rate);
+            c->framerate = rate;
+            c->sample_aspect_ratio = sar;
+            if (opt.videoBitrate) c->bit_rate = *opt.videoBitrate;
+            if (opt.strict) c->strict_std_compliance = *opt.strict;
+            c->thread_count = 0;
+            if (format->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        },
+        &preset.dict);
+    if (const AVDictionaryEntry* unused = av_dict_get(preset.dict, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
+        throw VvError(std::string("the preset option ") + unused->key + " is unknown to " + codec->name);
+    }
+    e.sar = sar;
+    e.encoder = MakeLibavEncoder(std::move(ctx));
+}
+
+// The sound's rate, channels and bitrate: as asked, else the input's, fitted to what the
+// encoder takes (with a note for each change of what was asked).
+AudioSettings FitAudio(const Options& opt, const AVCodec* codec, bool amr, const Shape& shape) {
+    AudioSettings wanted;
+    wanted.sampleRate = opt.sampleRate.value_or(shape.sampleRate);
+    wanted.channels = opt.channels.value_or(std::min(shape.channels, 2));
+    wanted.bitrate = opt.audioBitrate.value_or(amr ? 12200 : 0);
+    std::vector<std::string> changes;
+    const AudioSettings got =
+        FitAudioSettings(amr ? kAmrNbName : codec->name, amr ? nullptr : av::SampleRates(codec), wanted,
+                         opt.sampleRate.has_value(), opt.audioBitrate.has_value(), opt.channels.has_value(), changes);
+    if (!changes.empty()) {
+        std::string text;
+        for (const std::string& c : changes) text += (text.empty() ? "" : "; ") + c;
+        PrintNote(text);
+    }
+    return got;
+}
+
+std::unique_ptr<Encoder> OpenLibavAudio(const Options& opt, const AVOutputFormat* format, const AVCodec* codec,
+                                        const AudioSettings& got, AVSampleFormat sampleFormat,
+                                        const AVChannelLayout& layout) {
+    CodecContextPtr ctx = OpenCodecContext(
+        codec, "audio encoder",
+        [&](AVCodecContext* c) {
+            c->sample_rate = got.sampleRate;
+            av_channel_layout_copy(&c->ch_layout, &layout);
+            c->sample_fmt = sampleFormat;
+            c->time_base = {1, got.sampleRate};
+            if (got.bitrate > 0) c->bit_rate = got.bitrate;
+            if (opt.strict) c->strict_std_compliance = *opt.strict;
+            c->thread_count = 0;
+            if (format->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        },
+        nullptr);
+    return MakeLibavEncoder(std::move(ctx));
+}
+
+void OpenAudio(const Options& opt, const AVOutputFormat* format, const Shape& shape, StreamEncoding& e) {
+    const std::string& name = opt.audioCodec;
+    const bool amr = name == kAmrNbName || (name.empty() && format->audio_codec == AV_CODEC_ID_AMR_NB);
+    const AVCodec* codec = nullptr;
+    if (amr) {
+        CheckContainerTakes(opt, format, AV_CODEC_ID_AMR_NB);
+    } else {
+        codec = FindEncoder(opt, format, name, format->audio_codec, AVMEDIA_TYPE_AUDIO);
+    }
+    const AudioSettings got = FitAudio(opt, codec, amr, shape);
+    const AVSampleFormat* formats = amr ? nullptr : av::SampleFormats(codec);
+    const AVSampleFormat sampleFormat = formats != nullptr ? formats[0] : AV_SAMPLE_FMT_S16;
+    AVChannelLayout layout{};
+    av_channel_layout_default(&layout, got.channels);
+    e.chain = "aresample=" + std::to_string(got.sampleRate) +
+              ",aformat=sample_fmts=" + av_get_sample_fmt_name(sampleFormat) + ":channel_layouts=" + LayoutName(layout);
+    try {
+        e.encoder = amr ? MakeAmrNbEncoder(got.bitrate) : OpenLibavAudio(opt, format, codec, got, sampleFormat, layout);
+    } catch (...) {
+        av_channel_layout_uninit(&layout);
+        throw;
+    }
+    av_channel_layout_uninit(&layout);
+}
+
+}  // namespace
+
+StreamEncoding OpenEncoding(const Options& opt, const AVOutputFormat* format, const StreamInfo& stream,
+                            const Shape& shape) {
+    StreamEncoding e;
+    if (stream.type == AVMEDIA_TYPE_VIDEO) {
+        OpenVideo(opt, format, stream, shape, e);
+    } else {
+        OpenAudio(opt, format, shape, e);
+    }
+    // What the output's header says of the stream, taken now: the encoder is busy on its
+    // own thread by the time the header is written.
+    e.parameters.reset(avcodec_parameters_alloc());
+    if (!e.parameters) throw VvError("out of memory");
+    e.encoder->FillParameters(e.parameters.get());
+    e.timeBase = e.encoder->TimeBase();
+    return e;
+}
+
+}  // namespace vv
