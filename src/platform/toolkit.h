@@ -2,6 +2,7 @@
 // The toolkit's side of starting the window: whether there is a display to open it on,
 // the look of the controls, and the keyboard of a dialog without a control to take it.
 
+class wxString;
 class wxWindow;
 
 namespace platform {
@@ -24,5 +25,9 @@ void ApplyCompactControlStyle();
 // only control hidden), so that Esc and Enter reach the dialog's key handler. GTK would
 // otherwise leave the keys with no widget at all; Win32 dialogs take them already.
 void FocusDialogItself(wxWindow* dialog);
+
+// Tells screen readers that a self-drawn window is a push button with the given name. GTK
+// would show it as a plain panel; on Windows the window stays as wxWidgets makes it.
+void ShowAsPushButton(wxWindow* window, const wxString& name);
 
 }  // namespace platform

@@ -33,4 +33,12 @@ void FocusDialogItself(wxWindow* dialog) {
     gtk_widget_grab_focus(client);
 }
 
+void ShowAsPushButton(wxWindow* window, const wxString& name) {
+    GtkWidget* widget = window->m_wxwindow != nullptr ? window->m_wxwindow : window->GetHandle();
+    AtkObject* accessible = gtk_widget_get_accessible(widget);
+    if (accessible == nullptr) return;
+    atk_object_set_role(accessible, ATK_ROLE_PUSH_BUTTON);
+    atk_object_set_name(accessible, name.utf8_str());
+}
+
 }  // namespace platform
