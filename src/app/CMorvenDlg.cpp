@@ -131,6 +131,11 @@ void CMorvenDlg::OnInitDialog(wxInitDialogEvent& event) {
     m_bInitialised = true;
     InitialiseWindow();
     if (!m_startFiles.empty()) TakeHandedFiles(m_startFiles, true);
+    // The keyboard starts on the first tab stop, "添加", once the window shows (the toolkit
+    // would otherwise pick the first control it draws itself, the About button).
+    CallAfter([this] {
+        if (FindFocus() == nullptr || FindFocus() == m_btnAbout) FindWindow(IDC_ADD)->SetFocus();
+    });
 }
 
 void CMorvenDlg::InitialiseWindow() {

@@ -17,8 +17,9 @@ bool DisplayAvailable();
 int RunApplication(int argc, char** argv);
 
 // Keeps the controls to the rows the dialog template gives them. GTK's default theme
-// makes drop-down lists and buttons taller, so their padding is tightened; the Win32
-// controls already have the template's sizes.
+// makes drop-down lists and buttons taller, so their padding is tightened, and dims the
+// input list's headings, which are drawn in the text colour; the Win32 controls already
+// have the template's sizes and look.
 void ApplyCompactControlStyle();
 
 // Gives the keyboard to a shown dialog itself, for one in which nothing can take it (its

@@ -15,7 +15,10 @@ void ApplyCompactControlStyle() {
     static const char kCss[] =
         "combobox button.combo { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
         "button { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
-        "entry { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n";
+        "entry { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
+        // The input list's headings in the text colour, as the list view draws them (the
+        // theme dims a tree view's headings).
+        "treeview.view header button { color: @theme_text_color; }\n";
     GdkScreen* screen = gdk_screen_get_default();
     if (screen == nullptr) return;
     GtkCssProvider* provider = gtk_css_provider_new();
