@@ -108,9 +108,7 @@ void CMorvenDlg::MoveSelectedRow(int delta) {
     m_nSelectedRow = to;
 }
 
-void CMorvenDlg::OnClickList() {
-    m_nSelectedRow = m_list.SelectedRow();
-}
+void CMorvenDlg::OnClickList() { m_nSelectedRow = m_list.SelectedRow(); }
 
 void CMorvenDlg::OnSetOutputDir(wxCommandEvent&) {
     wxDirDialog dialog(this, wxString::FromUTF8("请选择要打开的文件夹:"), wxEmptyString,

@@ -234,11 +234,8 @@ void CMorvenDlg::AskToStop() {
 
 void CMorvenDlg::StopRun() {
     const auto stoppedBeforeStart = [this] {
-        EndRow(convert::StoppedByUser(), {platform::ToNarrow(m_list.Path(m_nCurrentRow)),
-                                          {},
-                                          "stopped by the user before it started",
-                                          {},
-                                          {}});
+        EndRow(convert::StoppedByUser(),
+               {platform::ToNarrow(m_list.Path(m_nCurrentRow)), {}, "stopped by the user before it started", {}, {}});
     };
     bool rowEnded = false;  // the current row ended by itself before the stop
     if (m_pJob != nullptr) {
@@ -286,8 +283,7 @@ convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
         case JobOutcome::Kind::Terminated:
         case JobOutcome::Kind::Running: result = "stopped when the window closed"; break;
     }
-    return {platform::ToNarrow(m_list.Path(m_nCurrentRow)), m_szCommand, result, outcome.elapsed,
-            outcome.outputTail};
+    return {platform::ToNarrow(m_list.Path(m_nCurrentRow)), m_szCommand, result, outcome.elapsed, outcome.outputTail};
 }
 
 void CMorvenDlg::EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry) {

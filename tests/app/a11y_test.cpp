@@ -2,6 +2,7 @@
 // and as the keyboard alone drives it: the input list's rows with their statuses and
 // reasons, the About button and dialog, and the tab order. Run with the accessibility
 // bus (helpers/with_a11y.sh).
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -10,7 +11,6 @@
 #include <sstream>
 #include <thread>
 #include <unistd.h>
-#include <wx/dataview.h>
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
 #include <wx/testing.h>
@@ -19,7 +19,6 @@
 #include "../helpers/dialog_peer.h"
 #include "../helpers/gui_util.h"
 #include "app/CMorvenDlg.h"
-#include "convert/contract.h"
 #include "platform/narrow.h"
 #include "skin/CControlButton.h"
 #include "skin/Dg3.h"
@@ -35,12 +34,31 @@ wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 std::string Escaped(const wxString& text) {
     std::string out;
     for (char c : text.utf8_string()) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
+}
+
+// What a window shows on the screen, as the display server has it (ImageMagick's import;
+// an empty image without it).
+wxImage OnScreen(wxWindow* window) {
+    const wxRect rect = window->GetScreenRect();
+    const std::string file =
+        (fs::temp_directory_path() / ("tolvani-a11y-shot-" + std::to_string(::getpid()) + ".png")).string();
+    const std::string cmd = "import -window root -crop " + std::to_string(rect.width) + "x" +
+                            std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" + std::to_string(rect.y) +
+                            " '" + file + "' 2>/dev/null";
+    wxImage image;
+    if (std::system(cmd.c_str()) == 0) image.LoadFile(file, wxBITMAP_TYPE_PNG);
+    fs::remove(file);
+    return image;
 }
 
 // Runs the reader on this program's tree and returns its lines. The window keeps answering
@@ -209,14 +227,36 @@ protected:
 TEST_F(A11yTest, TheAboutButtonIsReachedWithTabAndPressedWithSpaceOrEnter) {
     dlg_->FindWindow(IDC_AUDIO_CODEC)->SetFocus();  // the list then the About button follow
     guitest::Yield();
+    CControlButton* about = Peer(dlg_).m_btnAbout;
+    const wxImage unfocused = OnScreen(about);
     Type("Tab");
     EXPECT_EQ(FocusId(), IDC_INPUT_LIST);
     Type("Tab");
     ASSERT_EQ(FocusId(), IDC_ABOUT);
     EXPECT_EQ(ReadTree("focus"), (std::vector<std::string>{"push button\t" + U("关于").utf8_string()}));
-    // Its focus mark shows on its face.
-    CControlButton* about = Peer(dlg_).m_btnAbout;
-    EXPECT_TRUE(about->HasFocus());
+    // Its focus mark shows on its face, once painted: a frame inside the edge, the picture
+    // otherwise as it was.
+    wxImage focused;
+    if (!unfocused.IsOk()) std::printf("the focus mark is not checked: ImageMagick's import is not installed\n");
+    const auto same = [&](int x, int y) {
+        return focused.GetRed(x, y) == unfocused.GetRed(x, y) && focused.GetGreen(x, y) == unfocused.GetGreen(x, y) &&
+               focused.GetBlue(x, y) == unfocused.GetBlue(x, y);
+    };
+    const int w = unfocused.GetWidth(), h = unfocused.GetHeight();
+    const auto changedOnFrame = [&] {
+        int changed = 0;
+        for (int x = 1; x < w - 1; ++x) changed += !same(x, 1) + !same(x, h - 2);
+        return changed;
+    };
+    if (unfocused.IsOk()) {
+        EXPECT_TRUE(guitest::WaitUntil(
+            [&] {
+                focused = OnScreen(about);
+                return focused.GetSize() == unfocused.GetSize() && changedOnFrame() > w / 2;
+            },
+            10s));
+        EXPECT_TRUE(same(w / 2, 0) && same(0, h / 2));  // the edge itself is the picture's
+    }
 
     AboutReader reader;
     Type("space");
@@ -234,11 +274,11 @@ TEST_F(A11yTest, TheAboutButtonIsReachedWithTabAndPressedWithSpaceOrEnter) {
 TEST_F(A11yTest, TabAndShiftTabWalkTheControlsInTemplateOrder) {
     // The template's order; the progress bar takes no focus, the minimise and close buttons
     // are hidden.
-    const std::vector<int> order = {IDC_ADD,           IDC_DELETE,        IDC_CLEAR,       IDC_MOVE_UP,
-                                    IDC_MOVE_DOWN,     IDC_SET_OUTPUT_DIR, IDC_CONVERT,    IDC_OUTPUT_DIR,
-                                    IDC_FORMAT,        IDC_VIDEO_CODEC,   IDC_VIDEO_BITRATE, IDC_FRAME_SIZE,
-                                    IDC_FRAME_RATE,    IDC_ASPECT_RATIO,  IDC_SAMPLE_RATE, IDC_CHANNELS,
-                                    IDC_AUDIO_BITRATE, IDC_AUDIO_CODEC,   IDC_INPUT_LIST,  IDC_ABOUT};
+    const std::vector<int> order = {IDC_ADD,           IDC_DELETE,         IDC_CLEAR,         IDC_MOVE_UP,
+                                    IDC_MOVE_DOWN,     IDC_SET_OUTPUT_DIR, IDC_CONVERT,       IDC_OUTPUT_DIR,
+                                    IDC_FORMAT,        IDC_VIDEO_CODEC,    IDC_VIDEO_BITRATE, IDC_FRAME_SIZE,
+                                    IDC_FRAME_RATE,    IDC_ASPECT_RATIO,   IDC_SAMPLE_RATE,   IDC_CHANNELS,
+                                    IDC_AUDIO_BITRATE, IDC_AUDIO_CODEC,    IDC_INPUT_LIST,    IDC_ABOUT};
     dlg_->FindWindow(IDC_ADD)->SetFocus();
     guitest::Yield();
     std::vector<int> walked = {FocusId()};

@@ -121,7 +121,8 @@ protected:
     // The tooltip a row shows with the real pointer resting on it.
     wxString HoverTip(long row) {
         const wxRect rect = Peer(dlg_).m_list.RowRect(static_cast<int>(row));
-        wxUIActionSimulator().MouseMove(Peer(dlg_).m_list.Window()->ClientToScreen(rect.GetPosition() + wxPoint(30, 4)));
+        wxUIActionSimulator().MouseMove(
+            Peer(dlg_).m_list.Window()->ClientToScreen(rect.GetPosition() + wxPoint(30, 4)));
         guitest::Yield(10);
         return Peer(dlg_).m_list.RowsWindow()->GetToolTipText();
     }

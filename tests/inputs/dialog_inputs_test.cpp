@@ -213,7 +213,8 @@ TEST_F(InputsTest, MovesCarryBothColumnsAndStopAtTheEnds) {
     guitest::Press(dlg_, IDC_MOVE_DOWN);  // already at the bottom
     EXPECT_EQ(Column(0), (Rows{"0", "2", "1"}));
     guitest::Yield();
-    EXPECT_TRUE(Peer(dlg_).m_list.Window()->HasFocus() || Peer(dlg_).m_list.Window()->IsDescendant(wxWindow::FindFocus()));
+    EXPECT_TRUE(Peer(dlg_).m_list.Window()->HasFocus() ||
+                Peer(dlg_).m_list.Window()->IsDescendant(wxWindow::FindFocus()));
 }
 
 TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {

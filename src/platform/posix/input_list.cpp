@@ -32,9 +32,9 @@ InputList::~InputList() {
 void InputList::Attach(wxWindow* templateList) {
     wxWindow* parent = templateList->GetParent();
     // Single or several rows may be selected, as in the template's list; grid lines both ways.
-    auto* list = new wxDataViewListCtrl(parent, templateList->GetId(), templateList->GetPosition(),
-                                        templateList->GetSize(),
-                                        wxDV_MULTIPLE | wxDV_HORIZ_RULES | wxDV_VERT_RULES | wxBORDER_SUNKEN);
+    auto* list =
+        new wxDataViewListCtrl(parent, templateList->GetId(), templateList->GetPosition(), templateList->GetSize(),
+                               wxDV_MULTIPLE | wxDV_HORIZ_RULES | wxDV_VERT_RULES | wxBORDER_SUNKEN);
     list->MoveAfterInTabOrder(templateList);
     templateList->Destroy();
     m_window = list;
