@@ -47,37 +47,18 @@ void InputList::Attach(wxWindow* templateList) {
         if (self->m_onPick) self->m_onPick();
         return FALSE;
     };
-    // A plain click on the rows of a list without the keyboard focus: the tree view may
-    // spend such a press on taking the focus, so the row is selected once the button is
-    // released over it.
+    // A click on the empty space below the rows selects nothing, as in a list view (the
+    // tree view would keep its selection).
     const auto pressed = +[](GtkWidget* widget, GdkEventButton* event, gpointer) -> gboolean {
         GtkTreeView* tree = GTK_TREE_VIEW(widget);
-        const bool plain = event->type == GDK_BUTTON_PRESS && event->button == 1 &&
-                           (event->state & gtk_accelerator_get_default_mod_mask()) == 0 &&
-                           event->window == gtk_tree_view_get_bin_window(tree);
-        const int row = plain ? RowAtBinPoint(tree, static_cast<int>(event->x), static_cast<int>(event->y)) : -1;
-        // A click on the empty space below the rows selects nothing, as in a list view.
-        if (plain && row < 0) gtk_tree_selection_unselect_all(gtk_tree_view_get_selection(tree));
-        const int refocusing = gtk_widget_has_focus(widget) ? -1 : row;
-        g_object_set_data(G_OBJECT(widget), "tolvani-focus-click-row", GINT_TO_POINTER(refocusing + 1));
+        if (event->type == GDK_BUTTON_PRESS && event->button == 1 &&
+            (event->state & gtk_accelerator_get_default_mod_mask()) == 0 &&
+            event->window == gtk_tree_view_get_bin_window(tree) &&
+            RowAtBinPoint(tree, static_cast<int>(event->x), static_cast<int>(event->y)) < 0) {
+            gtk_tree_selection_unselect_all(gtk_tree_view_get_selection(tree));
+        }
         return FALSE;
     };
-    const auto released = +[](GtkWidget* widget, GdkEventButton* event, gpointer) -> gboolean {
-        GtkTreeView* tree = GTK_TREE_VIEW(widget);
-        const int row = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "tolvani-focus-click-row")) - 1;
-        g_object_set_data(G_OBJECT(widget), "tolvani-focus-click-row", nullptr);
-        if (row < 0 || event->window != gtk_tree_view_get_bin_window(tree) ||
-            RowAtBinPoint(tree, static_cast<int>(event->x), static_cast<int>(event->y)) != row) {
-            return FALSE;
-        }
-        GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
-        if (!gtk_tree_selection_path_is_selected(gtk_tree_view_get_selection(tree), path)) {
-            gtk_tree_view_set_cursor(tree, path, nullptr, FALSE);
-        }
-        gtk_tree_path_free(path);
-        return FALSE;
-    };
-    g_signal_connect(view, "button-release-event", G_CALLBACK(released), nullptr);
     g_signal_connect(view, "button-press-event", G_CALLBACK(pressed), nullptr);
     g_signal_connect(view, "button-release-event", G_CALLBACK(picked), this);
     g_signal_connect(view, "key-release-event", G_CALLBACK(picked), this);
