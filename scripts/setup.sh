@@ -15,6 +15,7 @@ common=(
   fonts-wqy-microhei
   xvfb xauth ffmpeg valgrind
   dpkg-dev lintian desktop-file-utils appstream xdotool
+  dbus-bin dbus-daemon at-spi2-core python3-pyatspi imagemagick
 )
 # The Windows build (scripts/build-windows.sh, which names the posix-threads compilers of
 # mingw-w64), its setup program (NSIS) and its tests under Wine.

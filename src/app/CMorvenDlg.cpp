@@ -3,7 +3,6 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/gauge.h>
-#include <wx/listctrl.h>
 #include <wx/notifmsg.h>
 #include <wx/stdpaths.h>
 #include <wx/textctrl.h>
@@ -13,7 +12,6 @@
 #include "app/ui_init.h"
 #include "convert/brisk.h"
 #include "platform/app_path.h"
-#include "platform/list_click.h"
 #include "platform/narrow.h"
 #include "skin/CControlButton.h"
 #include "skin/paint.h"
@@ -106,7 +104,7 @@ wxTextCtrl* CMorvenDlg::OutputDirEdit() const {
 }
 
 void CMorvenDlg::BindControls() {
-    m_list = Bound<wxListCtrl>(this, IDC_INPUT_LIST);
+    m_list.Attach(FindWindow(IDC_INPUT_LIST));
     m_progress = Bound<wxGauge>(this, IDC_PROGRESS);
     // The picture buttons paint themselves: each takes the place of its template button.
     // They are child windows, freed with the dialog.
@@ -121,11 +119,9 @@ void CMorvenDlg::BindControls() {
     m_banner.Attach(FindWindow(IDC_BANNER));
     SetBackgroundStyle(wxBG_STYLE_PAINT);  // the skin paints the whole client area
 
-    // Only mouse clicks on the input list pick the selected row; the list has no click
-    // event of its own, so the click is taken where the toolkit delivers it and read
+    // A click on the input list's rows, or a key in it, picks the selected row; it is read
     // once the list has updated its selection.
-    platform::OnListClick(m_list, [this] { CallAfter(&CMorvenDlg::OnClickList); });
-    platform::ListRowsWindow(m_list)->Bind(wxEVT_MOTION, &CMorvenDlg::ShowRowTip, this);
+    m_list.OnPick([this] { CallAfter(&CMorvenDlg::OnClickList); });
 
     // The template gives each drop-down list the height of its opened list; the
     // visible control keeps its natural height.
@@ -146,6 +142,11 @@ void CMorvenDlg::OnInitDialog(wxInitDialogEvent& event) {
     m_bInitialised = true;
     InitialiseWindow();
     if (!m_startFiles.empty()) TakeHandedFiles(m_startFiles, true);
+    // The keyboard starts on the first tab stop, "添加", once the window shows (the toolkit
+    // would otherwise pick the first control it draws itself, the About button).
+    CallAfter([this] {
+        if (FindFocus() == nullptr || FindFocus() == m_btnAbout) FindWindow(IDC_ADD)->SetFocus();
+    });
 }
 
 void CMorvenDlg::InitialiseWindow() {
@@ -160,8 +161,7 @@ void CMorvenDlg::InitialiseWindow() {
     ApplySkin();
 
     // 8. Input list columns, grid lines and full-row selection.
-    m_list->InsertColumn(0, wxString::FromUTF8("文件名"), wxLIST_FORMAT_LEFT, 290);
-    m_list->InsertColumn(1, wxString::FromUTF8("状态显示"), wxLIST_FORMAT_LEFT, 74);
+    m_list.AddColumns(wxString::FromUTF8("文件名"), 290, wxString::FromUTF8("状态显示"), 74);
 
     // 9. Output formats, "3gp" selected.
     wxChoice* formats = List(IDC_FORMAT);
@@ -192,7 +192,10 @@ void CMorvenDlg::InitialiseWindow() {
 void CMorvenDlg::OnCharHook(wxKeyEvent& event) {
     switch (event.GetKeyCode()) {
         case WXK_RETURN:
-        case WXK_NUMPAD_ENTER: return;  // Enter does nothing anywhere in the window
+        case WXK_NUMPAD_ENTER:
+            // Enter presses the About button when it has the focus, and does nothing elsewhere.
+            if (FindFocus() == m_btnAbout) event.Skip();
+            return;
         case WXK_ESCAPE:
             Close();  // through the close step, so a running converter is ended too
             return;

@@ -12,7 +12,7 @@
 #include "convert/contract.h"
 #include "convert/outcome.h"
 #include "convert/run_log.h"
-#include "inputs/row_tips.h"
+#include "platform/input_list.h"
 #include "platform/private_folder.h"
 #include "platform/toolkit.h"
 #include "profiles/presets.h"
@@ -26,7 +26,6 @@ class CControlButton;
 class wxButton;
 class wxChoice;
 class wxGauge;
-class wxListCtrl;
 class wxTextCtrl;
 
 // Control ids of template 102.
@@ -82,7 +81,7 @@ private:
     CControlButton* m_btnMinimise = nullptr;           // 1024, hidden
     CControlButton* m_btnClose = nullptr;              // 1025, hidden
     wxIcon m_hIcon;                                    // application icon 128
-    wxListCtrl* m_list = nullptr;                      // 1019, the input list
+    platform::InputList m_list;                        // 1019, the input list, with each row's tip
     int m_nSelectedRow = -1;                           // row last picked with the mouse, -1 for none
     wxGauge* m_progress = nullptr;                     // 1008, 0..1000
     std::array<wxChoice*, 10> m_lists{};               // 1009 format, 1010..1018 parameters
@@ -105,7 +104,6 @@ private:
     wxTimer m_pauseTimer;                            // one-shot: the full bar's pause between rows
     std::chrono::milliseconds m_rowPause{1000};      // how long the full bar stays between rows
     std::vector<convert::RowOutcome> m_rowOutcomes;  // what became of each row of this run
-    inputs::RowTips m_rowTips;                       // each row's tooltip: why it failed, or vv.exe's notes
     bool m_bRunning = false;                         // a run is in progress (until its end, a stop or a close)
     bool m_bInRowStart = false;                      // a row start is due or under way (its question may be open)
     bool m_bRowStartDue = false;                     // the next row's start is due and has not begun
@@ -203,7 +201,7 @@ private:
     void OnMoveUp(wxCommandEvent& event);
     void OnMoveDown(wxCommandEvent& event);
     void OnSetOutputDir(wxCommandEvent& event);
-    // A mouse click on the input list: records the first selected row, -1 for none.
+    // A click or a key in the input list: records the first selected row, -1 for none.
     void OnClickList();
     // Moves the selected row one place up (-1) or down (+1), carrying both column texts.
     void MoveSelectedRow(int delta);
@@ -211,8 +209,6 @@ private:
     // in the order given; what the add button would not take is listed in one message,
     // shown at once or, at start-up, once the window shows. False during a run.
     bool TakeHandedFiles(const std::vector<std::string>& names, bool atStart);
-    // The pointer over a row shows its tooltip.
-    void ShowRowTip(wxMouseEvent& event);
     // Lets the window and its list take files dropped from the file manager.
     void AcceptDrops();
     class DropTarget;

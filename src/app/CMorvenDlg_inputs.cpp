@@ -3,14 +3,12 @@
 #include <wx/dirdlg.h>
 #include <wx/dnd.h>
 #include <wx/filedlg.h>
-#include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
 #include "app/CMorvenDlg.h"
 #include "inputs/input_files.h"
 #include "platform/file_dialog.h"
-#include "platform/list_click.h"
 #include "platform/narrow.h"
 
 void CMorvenDlg::OnAdd(wxCommandEvent&) {
@@ -19,8 +17,7 @@ void CMorvenDlg::OnAdd(wxCommandEvent&) {
     dialog.SetFilterIndex(0);
     if (dialog.ShowModal() != wxID_OK) return;
 
-    m_list->InsertItem(0, platform::FromNarrow(platform::ToolkitFileName(platform::ChosenPath(dialog))));
-    m_rowTips.Inserted(0, 1);
+    m_list.InsertRow(0, platform::FromNarrow(platform::ToolkitFileName(platform::ChosenPath(dialog))));
     // The new row pushes the others down; the picked row keeps naming the same file.
     if (m_nSelectedRow >= 0) ++m_nSelectedRow;
 }
@@ -46,7 +43,7 @@ private:
 
 void CMorvenDlg::AcceptDrops() {
     SetDropTarget(new DropTarget(this));  // each window owns its target
-    m_list->SetDropTarget(new DropTarget(this));
+    m_list.Window()->SetDropTarget(new DropTarget(this));
 }
 
 namespace {
@@ -67,9 +64,8 @@ bool CMorvenDlg::TakeHandedFiles(const std::vector<std::string>& names, bool atS
     if (!FindWindow(IDC_ADD)->IsEnabled()) return false;  // a run is under way
     const inputs::HandedFiles sorted = inputs::SortHandedFiles(names);
     // One block on top, in the order given; the picked row keeps naming the same file.
-    long position = 0;
-    for (const std::string& file : sorted.added) m_list->InsertItem(position++, platform::FromNarrow(file));
-    m_rowTips.Inserted(0, sorted.added.size());
+    int position = 0;
+    for (const std::string& file : sorted.added) m_list.InsertRow(position++, platform::FromNarrow(file));
     if (m_nSelectedRow >= 0) m_nSelectedRow += static_cast<int>(sorted.added.size());
 
     wxString text;
@@ -89,29 +85,13 @@ bool CMorvenDlg::TakeHandedFiles(const std::vector<std::string>& names, bool atS
     return !sorted.added.empty();
 }
 
-void CMorvenDlg::ShowRowTip(wxMouseEvent& event) {
-    event.Skip();
-    int flags = 0;
-    const long row = m_list->HitTest(event.GetPosition(), flags);
-    const wxString tip = platform::FromNarrow(m_rowTips.At(row));
-    wxWindow* rows = platform::ListRowsWindow(m_list);
-    if (tip == rows->GetToolTipText()) return;
-    if (tip.empty()) {
-        rows->UnsetToolTip();
-    } else {
-        rows->SetToolTip(tip);
-    }
-}
-
 void CMorvenDlg::OnDelete(wxCommandEvent&) {
-    if (m_nSelectedRow < 0 || m_nSelectedRow >= m_list->GetItemCount()) return;
-    m_list->DeleteItem(m_nSelectedRow);
-    m_rowTips.Erased(static_cast<std::size_t>(m_nSelectedRow));
+    if (m_nSelectedRow < 0 || m_nSelectedRow >= m_list.Count()) return;
+    m_list.DeleteRow(m_nSelectedRow);
 }
 
 void CMorvenDlg::OnClear(wxCommandEvent&) {
-    m_list->DeleteAllItems();
-    m_rowTips.Clear();
+    m_list.Clear();
     m_nSelectedRow = -1;  // no row of a new list was ever picked
 }
 
@@ -120,25 +100,15 @@ void CMorvenDlg::OnMoveUp(wxCommandEvent&) { MoveSelectedRow(-1); }
 void CMorvenDlg::OnMoveDown(wxCommandEvent&) { MoveSelectedRow(+1); }
 
 void CMorvenDlg::MoveSelectedRow(int delta) {
-    m_list->SetFocus();
+    m_list.Window()->SetFocus();
     const int from = m_nSelectedRow;
     const int to = from + delta;
-    if (from < 0 || from >= m_list->GetItemCount() || to < 0 || to >= m_list->GetItemCount()) return;
-
-    const wxString path = m_list->GetItemText(from, 0);
-    const wxString status = m_list->GetItemText(from, 1);
-    m_list->DeleteItem(from);
-    m_list->InsertItem(to, path);
-    m_rowTips.Moved(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
-    m_list->SetItem(to, 1, status);
+    if (from < 0 || from >= m_list.Count() || to < 0 || to >= m_list.Count()) return;
+    m_list.MoveRow(from, to);  // both column texts and the tip go with it
     m_nSelectedRow = to;
-    const long both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
-    m_list->SetItemState(to, both, both);
 }
 
-void CMorvenDlg::OnClickList() {
-    m_nSelectedRow = static_cast<int>(m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
-}
+void CMorvenDlg::OnClickList() { m_nSelectedRow = m_list.SelectedRow(); }
 
 void CMorvenDlg::OnSetOutputDir(wxCommandEvent&) {
     wxDirDialog dialog(this, wxString::FromUTF8("请选择要打开的文件夹:"), wxEmptyString,

@@ -8,7 +8,6 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/gauge.h>
-#include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
@@ -35,10 +34,6 @@ constexpr int kEditingControls[] = {
     IDC_ASPECT_RATIO, IDC_AUDIO_CODEC, IDC_AUDIO_BITRATE, IDC_SAMPLE_RATE,   IDC_CHANNELS,       IDC_ADD,
     IDC_DELETE,       IDC_CLEAR,       IDC_MOVE_UP,       IDC_MOVE_DOWN,     IDC_SET_OUTPUT_DIR, IDC_CONVERT};
 
-void SetStatus(wxListCtrl* list, long row, const wxString& text) {
-    if (list->GetItemText(row, 1) != text) list->SetItem(row, 1, text);
-}
-
 }  // namespace
 
 void CMorvenDlg::EnableEditing(bool enable) {
@@ -52,7 +47,7 @@ void CMorvenDlg::EnableEditing(bool enable) {
             if (id == IDC_CONVERT) continue;  // stays enabled: it keeps the focus it has
             if (focus != nullptr && (focus == control || control->IsDescendant(focus))) m_focusBeforeRun = control;
         }
-        if (m_focusBeforeRun != nullptr) m_list->SetFocus();
+        if (m_focusBeforeRun != nullptr) m_list.Window()->SetFocus();
         for (int id : kEditingControls) {
             if (id != IDC_CONVERT) FindWindow(id)->Enable(false);
         }
@@ -61,12 +56,12 @@ void CMorvenDlg::EnableEditing(bool enable) {
     }
     // The output folder first, then the list view (never disabled), then the rest.
     FindWindow(kEditingControls[0])->Enable();
-    m_list->Enable();
+    m_list.Window()->Enable();
     for (std::size_t i = 1; i < std::size(kEditingControls); ++i) FindWindow(kEditingControls[i])->Enable();
     FindWindow(IDC_CONVERT)->SetLabel(U(kConvertLabel));
     // The control the run took the focus from gets it back, unless the user moved it.
     if (m_focusBeforeRun != nullptr &&
-        (FindFocus() == nullptr || m_list->IsDescendant(FindFocus()) || FindFocus() == m_list)) {
+        (FindFocus() == nullptr || m_list.Window()->IsDescendant(FindFocus()) || FindFocus() == m_list.Window())) {
         m_focusBeforeRun->SetFocus();
     }
     m_focusBeforeRun = nullptr;
@@ -77,7 +72,7 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
         AskToStop();
         return;
     }
-    if (m_list->GetItemCount() == 0) {
+    if (m_list.Count() == 0) {
         wxMessageBox(U("请添加要转换的视频"), U("提示信息"), wxOK, this);
         return;
     }
@@ -97,10 +92,10 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
         if (list != profiles::kAudioCodec) DeriveOption(list);
     }
     m_progress->SetValue(0);
-    m_nRowCount = m_list->GetItemCount();
+    m_nRowCount = m_list.Count();
     m_nCurrentRow = 0;
     m_rowOutcomes.assign(static_cast<std::size_t>(m_nRowCount), {});
-    m_rowTips.Reset(static_cast<std::size_t>(m_nRowCount));
+    m_list.ClearTips();
     RowStart();
     if (!m_bRunning) return;  // the window closed while the overwrite question was open
     m_timer.Start(kPollMilliseconds);
@@ -112,7 +107,7 @@ void CMorvenDlg::RowStart() {
     const wxString dir = OutputDirEdit()->GetValue();
     const std::string d = platform::ToNarrow(dir);
     const std::string e = convert::OutputExtension(platform::ToNarrow(List(IDC_FORMAT)->GetStringSelection()));
-    const std::string in = platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0));
+    const std::string in = platform::ToNarrow(m_list.Path(m_nCurrentRow));
     const std::string base = convert::BaseName(in);
 
     std::string out = convert::OutputPath(d, "", base, e);
@@ -220,7 +215,7 @@ void CMorvenDlg::CompleteRun() {
     }
     std::vector<convert::FinishedRow> rows;
     for (int i = 0; i < m_nRowCount; ++i) {
-        rows.push_back({platform::ToNarrow(m_list->GetItemText(i, 0)), m_rowOutcomes[static_cast<std::size_t>(i)]});
+        rows.push_back({platform::ToNarrow(m_list.Path(i)), m_rowOutcomes[static_cast<std::size_t>(i)]});
     }
     wxMessageBox(platform::FromNarrow(convert::CompletionText(rows, convert::DefaultLogPath())), U("转换完成"), wxOK,
                  nullptr);
@@ -243,11 +238,8 @@ void CMorvenDlg::AskToStop() {
 
 void CMorvenDlg::StopRun() {
     const auto stoppedBeforeStart = [this] {
-        EndRow(convert::StoppedByUser(), {platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0)),
-                                          {},
-                                          "stopped by the user before it started",
-                                          {},
-                                          {}});
+        EndRow(convert::StoppedByUser(),
+               {platform::ToNarrow(m_list.Path(m_nCurrentRow)), {}, "stopped by the user before it started", {}, {}});
     };
     bool rowEnded = false;  // the current row ended by itself before the stop
     if (m_pJob != nullptr) {
@@ -295,14 +287,13 @@ convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
         case JobOutcome::Kind::Terminated:
         case JobOutcome::Kind::Running: result = m_closeReason; break;
     }
-    return {platform::ToNarrow(m_list->GetItemText(m_nCurrentRow, 0)), m_szCommand, result, outcome.elapsed,
-            outcome.outputTail};
+    return {platform::ToNarrow(m_list.Path(m_nCurrentRow)), m_szCommand, result, outcome.elapsed, outcome.outputTail};
 }
 
 void CMorvenDlg::EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry) {
     const auto row = static_cast<std::size_t>(m_nCurrentRow);
     if (row < m_rowOutcomes.size()) m_rowOutcomes[row] = outcome;
-    m_rowTips.Set(row, outcome.Tip());
+    m_list.SetTip(m_nCurrentRow, platform::FromNarrow(outcome.Tip()));
     convert::AppendToLog(convert::DefaultLogPath(), entry);  // a log that cannot be written is skipped
 }
 
@@ -312,7 +303,7 @@ std::string CMorvenDlg::ProgressFile() const {
 }
 
 void CMorvenDlg::RefreshStatuses(bool complete) {
-    for (int i = 0; i < m_nRowCount && i < m_list->GetItemCount(); ++i) {
+    for (int i = 0; i < m_nRowCount && i < m_list.Count(); ++i) {
         const convert::RowOutcome& outcome = m_rowOutcomes[static_cast<std::size_t>(i)];
         const convert::RowState state =
             convert::StateOfRow(i, m_nCurrentRow, complete, outcome.failed, outcome.stopped);
@@ -321,6 +312,6 @@ void CMorvenDlg::RefreshStatuses(bool complete) {
             v = convert::ReadProgress(ProgressFile());
             if (convert::ProgressInRange(v) && v > m_progress->GetValue()) m_progress->SetValue(v);
         }
-        SetStatus(m_list, i, platform::FromNarrow(convert::StatusText(state, v)));
+        m_list.SetStatus(i, platform::FromNarrow(convert::StatusText(state, v)));
     }
 }

@@ -3,10 +3,14 @@
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
 
+#include "platform/toolkit.h"
 #include "skin/composite.h"
 #include "skin/pictures.h"
 
 namespace {
+
+// The darker of the skin's blue lines, so the mark shows on the light blue and on pictures.
+const wxColour kFocusColour(70, 100, 140);
 
 skin::PixelView View(const wxImage& image) {
     if (!image.IsOk()) return {};
@@ -28,6 +32,8 @@ wxBEGIN_EVENT_TABLE(CControlButton, wxControl)
     EVT_MOUSE_CAPTURE_LOST(CControlButton::OnCaptureLost)
     EVT_KEY_DOWN(CControlButton::OnKeyDown)
     EVT_KEY_UP(CControlButton::OnKeyUp)
+    EVT_SET_FOCUS(CControlButton::OnFocusChange)
+    EVT_KILL_FOCUS(CControlButton::OnFocusChange)
 wxEND_EVENT_TABLE()
 // clang-format on
 
@@ -39,7 +45,8 @@ bool CControlButton::AttachTo(wxWindow* templateButton) {
         return false;
     }
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    SetLabel(templateButton->GetLabel());  // kept, never drawn
+    SetLabel(templateButton->GetLabel());  // kept, never drawn: the name screen readers read
+    platform::ShowAsPushButton(this, GetLabel());
     MoveAfterInTabOrder(templateButton);
     Show(templateButton->IsShown());
     templateButton->Destroy();
@@ -80,6 +87,17 @@ wxImage CControlButton::Render(bool pressed) const {
 void CControlButton::OnPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
     dc.DrawBitmap(wxBitmap(Render(m_pressed)), 0, 0);
+    if (HasFocus()) {
+        // The focus mark: a dotted frame just inside the edge, in the skin's panel line colour.
+        dc.SetPen(wxPen(kFocusColour, 1, wxPENSTYLE_DOT));
+        dc.SetBrush(*wxTRANSPARENT_BRUSH);
+        dc.DrawRectangle(wxRect(GetClientSize()).Deflate(1));
+    }
+}
+
+void CControlButton::OnFocusChange(wxFocusEvent& event) {
+    Refresh(false);
+    event.Skip();
 }
 
 void CControlButton::OnEnter(wxMouseEvent& event) {
@@ -135,6 +153,10 @@ void CControlButton::OnCaptureLost(wxMouseCaptureLostEvent&) {
 }
 
 void CControlButton::OnKeyDown(wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER) {
+        Click();
+        return;
+    }
     if (event.GetKeyCode() == WXK_SPACE) {
         m_pressed = true;
         Refresh(false);

@@ -2,7 +2,9 @@
 // A push button that paints itself from pictures: normal, hover (while the pointer rests
 // on it) and pressed (laid over the base picture while pressed), optionally composited
 // through a mask over the matching piece of its window's background picture. It draws
-// no caption, no focus rectangle and no disabled look.
+// no caption and no disabled look. A shown, enabled button is a tab stop: it marks the
+// keyboard focus with a dotted frame in the skin's line colour, and Space (on release) or
+// Enter presses it. Screen readers read it as a push button with its template label.
 #include <wx/control.h>
 #include <wx/image.h>
 
@@ -21,6 +23,9 @@ public:
     // The face the button shows for a pressed state (hover as it stands).
     wxImage Render(bool pressed) const;
     bool IsPressed() const { return m_pressed; }
+
+    bool AcceptsFocus() const override { return IsShown() && IsEnabled(); }
+    bool AcceptsFocusFromKeyboard() const override { return AcceptsFocus(); }
 
     // Set directly by the owner, as the skin steps do.
     int m_hover = 0;     // the pointer rests on the button
@@ -44,6 +49,7 @@ private:
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
     void OnKeyDown(wxKeyEvent& event);
     void OnKeyUp(wxKeyEvent& event);
+    void OnFocusChange(wxFocusEvent& event);
     void Click();
 
     bool m_pressed = false;  // the button looks pressed

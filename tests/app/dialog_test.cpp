@@ -3,6 +3,7 @@
 #include <fstream>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <wx/dataview.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -47,7 +48,7 @@ const Expected kControls[] = {
     {1012, "wxChoice", "", 260, 151, 74, 0},          {1013, "wxChoice", "", 372, 122, 75, 0},
     {1014, "wxChoice", "", 372, 136, 75, 0},          {1017, "wxChoice", "", 372, 181, 75, 0},
     {1018, "wxChoice", "", 372, 195, 75, 0},          {1016, "wxChoice", "", 260, 195, 74, 0},
-    {1015, "wxChoice", "", 260, 181, 74, 0},          {1019, "wxListCtrl", "", 8, 89, 210, 102},
+    {1015, "wxChoice", "", 260, 181, 74, 0},          {1019, "wxDataViewListCtrl", "", 8, 89, 210, 102},
     {1023, "CControlButton", "关于", 41, 2, 33, 12},
 };
 
@@ -142,18 +143,13 @@ TEST_F(DialogTest, InitialStateIsReadyForAConversion) {
     EXPECT_EQ(Peer(d).m_nSelectedRow, -1);
     EXPECT_EQ(Peer(d).OutputDirEdit()->GetValue(), wxGetHomeDir());
 
-    ASSERT_EQ(Peer(d).m_list->GetColumnCount(), 2);
-    wxListItem col;
-    col.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
-    Peer(d).m_list->GetColumn(0, col);
-    EXPECT_EQ(col.GetText(), U("文件名"));
-    EXPECT_EQ(col.GetWidth(), 290);
-    Peer(d).m_list->GetColumn(1, col);
-    EXPECT_EQ(col.GetText(), U("状态显示"));
-    EXPECT_EQ(col.GetWidth(), 74);
-    EXPECT_EQ(Peer(d).m_list->GetItemCount(), 0);
-    EXPECT_TRUE(Peer(d).m_list->HasFlag(wxLC_REPORT));
-    EXPECT_FALSE(Peer(d).m_list->HasFlag(wxLC_SINGLE_SEL));
+    EXPECT_EQ(Peer(d).m_list.ColumnHeading(0), U("文件名"));
+    EXPECT_EQ(Peer(d).m_list.ColumnWidth(0), 290);
+    EXPECT_EQ(Peer(d).m_list.ColumnHeading(1), U("状态显示"));
+    EXPECT_EQ(Peer(d).m_list.ColumnWidth(1), 74);
+    EXPECT_EQ(Peer(d).m_list.Count(), 0);
+    EXPECT_TRUE(Peer(d).m_list.Window()->HasFlag(wxDV_MULTIPLE));  // several rows may be selected
+    EXPECT_TRUE(Peer(d).m_list.Window()->HasFlag(wxDV_HORIZ_RULES | wxDV_VERT_RULES));
 
     wxChoice* format = Peer(d).List(IDC_FORMAT);
     const wxArrayString formats = format->GetStrings();
@@ -244,7 +240,7 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
         d.CallAfter([&] {
             Peer(d).m_szAppDir = dir.string();
             Peer(d).OutputDirEdit()->SetValue(platform::FromNarrow(dir.string()));
-            Peer(d).m_list->InsertItem(0, platform::FromNarrow((dir / "slow.avi").string()));
+            Peer(d).m_list.InsertRow(0, platform::FromNarrow((dir / "slow.avi").string()));
             d.Raise();
             guitest::Yield();
             wxUIActionSimulator sim;

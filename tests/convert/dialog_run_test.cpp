@@ -24,7 +24,7 @@
 #include "convert/brisk.h"
 #include "convert/contract.h"
 #include "platform/app_path.h"
-#include "platform/list_click.h"
+#include "platform/input_list.h"
 #include "platform/narrow.h"
 #include "platform/process.h"
 
@@ -110,7 +110,7 @@ protected:
     fs::path AddClip(const char* clip, const std::string& as = "") {
         const fs::path path = dir_ / "in" / (as.empty() ? clip : as);
         fs::copy_file(clips_ / clip, path, fs::copy_options::overwrite_existing);
-        Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow(path.string()));
+        Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow(path.string()));
         return path;
     }
 
@@ -120,11 +120,11 @@ protected:
 
     // The tooltip a row shows with the real pointer resting on it.
     wxString HoverTip(long row) {
-        wxRect rect;
-        Peer(dlg_).m_list->GetItemRect(row, rect);
-        wxUIActionSimulator().MouseMove(Peer(dlg_).m_list->ClientToScreen(rect.GetPosition() + wxPoint(30, 4)));
+        const wxRect rect = Peer(dlg_).m_list.RowRect(static_cast<int>(row));
+        wxUIActionSimulator().MouseMove(
+            Peer(dlg_).m_list.Window()->ClientToScreen(rect.GetPosition() + wxPoint(30, 4)));
         guitest::Yield(10);
-        return platform::ListRowsWindow(Peer(dlg_).m_list)->GetToolTipText();
+        return Peer(dlg_).m_list.RowsWindow()->GetToolTipText();
     }
     std::string LogPath() const { return (dir_ / "state" / "tolvani" / "tolvani.log").string(); }
 
@@ -291,13 +291,13 @@ TEST_F(RunTest, EachFailedFileSaysWhyInItsRowTheCompletionBoxAndTheLog) {
     for (int i = 0; i < 11; ++i) deep /= std::string(200, static_cast<char>('a' + i));
     fs::create_directories(deep);
     fs::copy_file(clips_ / "a.avi", deep / "deep.avi");
-    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((deep / "deep.avi").string()));
+    Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((deep / "deep.avi").string()));
     if (root) {
         MakeClip(dir_ / "in" / "big.avi", 20, "640x480");  // more than the disk holds
-        Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "big.avi").string()));
+        Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((dir_ / "in" / "big.avi").string()));
     }
     std::ofstream(dir_ / "in" / "broken.avi") << std::string(10000, 'x');
-    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "broken.avi").string()));
+    Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((dir_ / "in" / "broken.avi").string()));
     AddClip("a.avi");  // rows: a, broken, [big,] deep
     wxString text;
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
@@ -331,7 +331,7 @@ TEST_F(RunTest, EachFailedFileSaysWhyInItsRowTheCompletionBoxAndTheLog) {
     const fs::path empty = dir_ / "no tool";
     fs::create_directories(empty);
     Peer(dlg_).m_szAppDir = empty.string();
-    Peer(dlg_).m_list->DeleteAllItems();
+    Peer(dlg_).m_list.Clear();
     AddClip("c.avi");
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
     EXPECT_TRUE(HoverTip(0).StartsWith(U("转换程序无法启动："))) << HoverTip(0);
@@ -431,7 +431,7 @@ TEST_F(RunTest, DuringThePauseBetweenRowsTheWindowAnswersAndACloseStartsNothingM
     fs::copy_file(FAKE_TOOL, tool / "vv.exe");
     Peer(dlg_).m_szAppDir = tool.string();
     for (const char* name : {"c.avi", "slow.avi", "a.avi"}) {  // rows: a, slow, c
-        Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / name).string()));
+        Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((dir_ / "in" / name).string()));
     }
     // The full bar's pause, long enough for what the user does in it on a busy machine.
     Peer(dlg_).m_rowPause = 60s;
@@ -484,7 +484,7 @@ TEST_F(RunTest, DuringThePauseBetweenRowsTheWindowAnswersAndACloseStartsNothingM
 
 TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
     MakeClip(dir_ / "in" / "long.avi", 60, "640x480");
-    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
+    Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
     guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
     guitest::Press(dlg_, IDC_CONVERT);
     pid_t pid = -1;
@@ -504,7 +504,7 @@ TEST_F(RunTest, StopDuringARunThrowsTheUnfinishedFileAwayAndANewRunStartsFromThe
     if (!guitest::HaveXdotool()) GTEST_SKIP() << "xdotool is not installed: the keys cannot be typed";
     MakeClip(dir_ / "in" / "long.avi", 60, "640x480");
     AddClip("b.avi");
-    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
+    Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
     AddClip("a.avi");  // rows: a, long, b
     guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
     const fs::path out = dir_ / "out";
@@ -538,7 +538,7 @@ TEST_F(RunTest, StopDuringARunThrowsTheUnfinishedFileAwayAndANewRunStartsFromThe
             EXPECT_FALSE(dlg_->FindWindow(id)->IsEnabled()) << id;
         }
     }
-    EXPECT_TRUE(Peer(dlg_).m_list->IsEnabled());
+    EXPECT_TRUE(Peer(dlg_).m_list.Window()->IsEnabled());
 
     // Cancel: the run goes on with the same conversion.
     guitest::Click(button);
@@ -578,7 +578,7 @@ TEST_F(RunTest, StopDuringARunThrowsTheUnfinishedFileAwayAndANewRunStartsFromThe
     guitest::ClickRow(Peer(dlg_).m_list, 1);
     guitest::Click(dlg_->FindWindow(IDC_DELETE));
     guitest::Yield(10);
-    ASSERT_EQ(Peer(dlg_).m_list->GetItemCount(), 2);
+    ASSERT_EQ(Peer(dlg_).m_list.Count(), 2);
     boxes.texts.clear();
     guitest::Click(button);
     ASSERT_TRUE(guitest::WaitUntil([&] { return boxes.texts.size() == 2 && !Running(); }, 120s));
@@ -599,7 +599,7 @@ TEST_F(RunTest, AStopKeepsTheFileTheUserHadAndLeavesNothingBehind) {
     std::ofstream(livePart) << "partial";
 
     MakeClip(dir_ / "in" / "long.avi", 60, "640x480");
-    Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
+    Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((dir_ / "in" / "long.avi").string()));
     guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "3gpp2");
     std::ofstream(out / "long.3g2") << "the user's own";
     // The user agrees to replace it; then, part of the way through, the program is asked
@@ -644,14 +644,14 @@ TEST_F(RunTest, NamesThatAreNotUtf8AreConvertedFromTheirExactBytes) {
 void StartStandIn(CMorvenDlg* dlg, const fs::path& tool, const fs::path& out, const std::string& input) {
     Peer(dlg).m_szAppDir = tool.string();
     Peer(dlg).OutputDirEdit()->SetValue(platform::FromNarrow(out.string()));
-    Peer(dlg).m_list->InsertItem(0, platform::FromNarrow(input));
+    Peer(dlg).m_list.InsertRow(0, platform::FromNarrow(input));
     guitest::Press(dlg, IDC_CONVERT);
 }
 
 wxString RowAfterTick(CMorvenDlg* dlg) {
     wxTimerEvent tick(Peer(dlg).m_timer);
     dlg->GetEventHandler()->ProcessEvent(tick);
-    return Peer(dlg).m_list->GetItemText(0, 1);
+    return Peer(dlg).m_list.Status(0);
 }
 
 TEST_F(RunTest, TwoCopiesConvertingAtOnceEachShowTheirOwnProgress) {
@@ -703,8 +703,8 @@ TEST_F(RunTest, TheEndOfARunIsNotifiedOnlyWhenTheUserIsElsewhere) {
 
     wxUIActionSimulator sim;
     for (const bool elsewhere : {false, true}) {
-        Peer(dlg_).m_list->DeleteAllItems();
-        Peer(dlg_).m_list->InsertItem(0, "/v/x.avi");
+        Peer(dlg_).m_list.Clear();
+        Peer(dlg_).m_list.InsertRow(0, "/v/x.avi");
         wxFrame* other = nullptr;
         if (elsewhere) {  // the user clicks into another window during the run
             other = new wxFrame(nullptr, wxID_ANY, "other", wxPoint(700, 500), wxSize(200, 200));
@@ -713,7 +713,7 @@ TEST_F(RunTest, TheEndOfARunIsNotifiedOnlyWhenTheUserIsElsewhere) {
             sim.MouseMove(other->GetScreenRect().GetPosition() + wxPoint(100, 100));
             sim.MouseClick();
         } else {
-            sim.MouseMove(Peer(dlg_).m_list->GetScreenRect().GetPosition() + wxPoint(50, 50));
+            sim.MouseMove(Peer(dlg_).m_list.Window()->GetScreenRect().GetPosition() + wxPoint(50, 50));
             sim.MouseClick();
         }
         guitest::Yield(10);
@@ -730,7 +730,7 @@ TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
     fs::create_directories(tool);
     fs::copy_file(FAKE_TOOL, tool / "vv.exe");
     Peer(dlg_).m_szAppDir = tool.string();
-    Peer(dlg_).m_list->InsertItem(0, "/v/clip.avi");
+    Peer(dlg_).m_list.InsertRow(0, "/v/clip.avi");
     Peer(dlg_).m_nRowCount = 1;
     Peer(dlg_).m_nCurrentRow = 0;
     Peer(dlg_).m_rowOutcomes.assign(1, {});
@@ -743,7 +743,7 @@ TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
         std::ofstream(Peer(dlg_).ProgressFile()) << value;
         wxTimerEvent tick(Peer(dlg_).m_timer);
         dlg_->GetEventHandler()->ProcessEvent(tick);
-        EXPECT_EQ(Peer(dlg_).m_list->GetItemText(0, 1), shown) << value;
+        EXPECT_EQ(Peer(dlg_).m_list.Status(0), shown) << value;
     }
     EXPECT_EQ(Peer(dlg_).m_progress->GetValue(), 1000);  // lower values later did not move it back
 }

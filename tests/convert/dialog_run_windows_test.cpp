@@ -49,9 +49,9 @@ protected:
     }
     // The rows, top first, as the add button leaves them (it adds on top).
     void List(const std::vector<std::string>& names) {
-        Peer(dlg_).m_list->DeleteAllItems();
+        Peer(dlg_).m_list.Clear();
         for (auto it = names.rbegin(); it != names.rend(); ++it) {
-            Peer(dlg_).m_list->InsertItem(0, platform::FromNarrow(In(*it)));
+            Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow(In(*it)));
         }
     }
     std::vector<wxString> Statuses() const { return Peer(dlg_).Statuses(); }

@@ -3,7 +3,6 @@
 // own names, and the few operations the tests drive directly.
 #include <memory>
 #include <vector>
-#include <wx/listctrl.h>
 
 #include "app/CMorvenDlg.h"
 
@@ -39,7 +38,7 @@ public:
     CControlButton*& m_btnMinimise;
     CControlButton*& m_btnClose;
     wxIcon& m_hIcon;
-    wxListCtrl*& m_list;
+    platform::InputList& m_list;
     int& m_nSelectedRow;
     wxGauge*& m_progress;
     CExplorer1& m_banner;
@@ -67,7 +66,7 @@ public:
     // The status column, top row first.
     std::vector<wxString> Statuses() const {
         std::vector<wxString> out;
-        for (long i = 0; i < d_.m_list->GetItemCount(); ++i) out.push_back(d_.m_list->GetItemText(i, 1));
+        for (int i = 0; i < d_.m_list.Count(); ++i) out.push_back(d_.m_list.Status(i));
         return out;
     }
 

@@ -54,8 +54,9 @@ inline std::vector<wxString> Entries(wxChoice* choice) {
 }  // namespace guitest
 
 #include <wx/button.h>
-#include <wx/listctrl.h>
 #include <wx/uiaction.h>
+
+#include "platform/input_list.h"
 
 namespace guitest {
 
@@ -66,27 +67,6 @@ inline void Press(wxWindow* dialog, int id) {
     wxCommandEvent event(wxEVT_BUTTON, id);
     event.SetEventObject(button);
     button->GetEventHandler()->ProcessEvent(event);
-}
-
-// Clicks a row of a list control with the real pointer.
-inline void ClickRow(wxListCtrl* list, long row) {
-    wxRect rect;
-    list->GetItemRect(row, rect);
-    wxUIActionSimulator sim;
-    sim.MouseMove(list->ClientToScreen(wxPoint(rect.x + 20, rect.y + rect.height / 2)));
-    Yield();
-    sim.MouseClick();
-    Yield(10);
-}
-
-// Clicks the empty space below the rows of a list control.
-inline void ClickBelowRows(wxListCtrl* list) {
-    wxUIActionSimulator sim;
-    const wxSize size = list->GetClientSize();
-    sim.MouseMove(list->ClientToScreen(wxPoint(40, size.y - 8)));
-    Yield();
-    sim.MouseClick();
-    Yield(10);
 }
 
 }  // namespace guitest
@@ -121,6 +101,37 @@ inline void Click(wxWindow* window) {
     sim.MouseMove(rect.GetPosition() + wxPoint(rect.width / 2, rect.height / 2));
     Yield();
     sim.MouseClick();
+}
+
+// Clicks a point of the screen with the real pointer: xdotool's click where it is there
+// (GTK's tree view takes it as a user's), else the toolkit's simulated one.
+inline void ClickAt(wxPoint at) {
+    if (HaveXdotool()) {
+        const std::string cmd =
+            "xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " sleep 0.1 click 1";
+        if (std::system(cmd.c_str()) == 0) {
+            Yield(10);
+            return;
+        }
+    }
+    wxUIActionSimulator sim;
+    sim.MouseMove(at);
+    Yield();
+    sim.MouseClick();
+    Yield(10);
+}
+
+// Clicks a row of the input list with the real pointer.
+inline void ClickRow(platform::InputList& list, int row) {
+    Yield();  // the list lays out rows just added
+    const wxRect rect = list.RowRect(row);
+    ClickAt(list.Window()->ClientToScreen(wxPoint(rect.x + 20, rect.y + rect.height / 2)));
+}
+
+// Clicks the empty space below the rows of the input list.
+inline void ClickBelowRows(platform::InputList& list) {
+    const wxSize size = list.Window()->GetClientSize();
+    ClickAt(list.Window()->ClientToScreen(wxPoint(40, size.y - 8)));
 }
 
 }  // namespace guitest

@@ -122,13 +122,13 @@ protected:
     // A column's texts, paths shown by their file name.
     std::vector<wxString> Column(int col) const {
         std::vector<wxString> out;
-        for (long i = 0; i < Peer(dlg_).m_list->GetItemCount(); ++i) {
-            const wxString text = Peer(dlg_).m_list->GetItemText(i, col);
+        for (int i = 0; i < Peer(dlg_).m_list.Count(); ++i) {
+            const wxString text = col == 0 ? Peer(dlg_).m_list.Path(i) : Peer(dlg_).m_list.Status(i);
             out.push_back(col == 0 ? text.AfterLast('/') : text);
         }
         return out;
     }
-    void Pick(long row) {
+    void Pick(int row) {
         guitest::ClickRow(Peer(dlg_).m_list, row);
         ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_nSelectedRow == row; }, 3s))
             << "clicked row " << row << ", selected row is " << Peer(dlg_).m_nSelectedRow;
@@ -150,20 +150,20 @@ TEST_F(InputsTest, AddedFilesGoOnTopWithAnEmptyStatus) {
     EXPECT_EQ(shown.title, wxString::FromUTF8("选择打开的文件"));
     EXPECT_EQ(shown.filterIndex, 0);
     EXPECT_FALSE(shown.multiple);
-    EXPECT_EQ(Peer(dlg_).m_list->GetItemText(0, 0), a);  // the full path, as chosen
+    EXPECT_EQ(Peer(dlg_).m_list.Path(0), a);  // the full path, as chosen
     AddRows({"B.avi", "中文 视频.avi", "中文 视频.avi"});
     EXPECT_EQ(Column(0),
               (Rows{wxString::FromUTF8("中文 视频.avi"), wxString::FromUTF8("中文 视频.avi"), "B.avi", "A.avi"}));
     EXPECT_EQ(Column(1), (Rows{"", "", "", ""}));
 
     wxTEST_DIALOG(guitest::Press(dlg_, IDC_ADD), AnswerOpen("", wxID_CANCEL));
-    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 4);
+    EXPECT_EQ(Peer(dlg_).m_list.Count(), 4);
 }
 
 TEST_F(InputsTest, DeleteActsOnTheRowPickedWithTheMouse) {
     AddRows({"4", "3", "2", "1", "0"});
     guitest::Press(dlg_, IDC_DELETE);  // nothing picked yet
-    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 5);
+    EXPECT_EQ(Peer(dlg_).m_list.Count(), 5);
 
     Pick(2);
     guitest::Press(dlg_, IDC_DELETE);
@@ -174,34 +174,34 @@ TEST_F(InputsTest, DeleteActsOnTheRowPickedWithTheMouse) {
     guitest::ClickBelowRows(Peer(dlg_).m_list);
     ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_nSelectedRow == -1; }, 3s)) << Peer(dlg_).m_nSelectedRow;
     guitest::Press(dlg_, IDC_DELETE);
-    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 3);
+    EXPECT_EQ(Peer(dlg_).m_list.Count(), 3);
 }
 
-TEST_F(InputsTest, KeyboardSelectionDoesNotChangeWhatTheButtonsActOn) {
+TEST_F(InputsTest, KeyboardSelectionPicksWhatTheButtonsActOn) {
+    // Without the pointer, the arrow keys pick the row that delete and move act on.
     AddRows({"2", "1", "0"});
     Pick(0);
-    Peer(dlg_).m_list->SetFocus();
+    Peer(dlg_).m_list.Window()->SetFocus();
     guitest::Yield();
     wxUIActionSimulator().Char(WXK_DOWN);
     guitest::Yield(10);
     wxUIActionSimulator().Char(WXK_DOWN);
     guitest::Yield(10);
-    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 2);
     guitest::Press(dlg_, IDC_DELETE);
-    EXPECT_EQ(Column(0), (Rows{"1", "2"}));
+    EXPECT_EQ(Column(0), (Rows{"0", "1"}));
 }
 
 TEST_F(InputsTest, MovesCarryBothColumnsAndStopAtTheEnds) {
     AddRows({"2", "1", "0"});
-    Peer(dlg_).m_list->SetItem(1, 1, "45%");
+    Peer(dlg_).m_list.SetStatus(1, "45%");
     Pick(1);
 
     guitest::Press(dlg_, IDC_MOVE_UP);
     EXPECT_EQ(Column(0), (Rows{"1", "0", "2"}));
     EXPECT_EQ(Column(1), (Rows{"45%", "", ""}));
     EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
-    EXPECT_EQ(Peer(dlg_).m_list->GetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED),
-              wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    EXPECT_EQ(Peer(dlg_).m_list.SelectedRow(), 0);
 
     guitest::Press(dlg_, IDC_MOVE_UP);  // already on top
     EXPECT_EQ(Column(0), (Rows{"1", "0", "2"}));
@@ -214,7 +214,8 @@ TEST_F(InputsTest, MovesCarryBothColumnsAndStopAtTheEnds) {
     guitest::Press(dlg_, IDC_MOVE_DOWN);  // already at the bottom
     EXPECT_EQ(Column(0), (Rows{"0", "2", "1"}));
     guitest::Yield();
-    EXPECT_TRUE(Peer(dlg_).m_list->HasFocus() || Peer(dlg_).m_list->IsDescendant(wxWindow::FindFocus()));
+    EXPECT_TRUE(Peer(dlg_).m_list.Window()->HasFocus() ||
+                Peer(dlg_).m_list.Window()->IsDescendant(wxWindow::FindFocus()));
 }
 
 TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
@@ -226,7 +227,7 @@ TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
     EXPECT_EQ(Column(0), (Rows{"new", "a"}));
 
     guitest::Press(dlg_, IDC_CLEAR);
-    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 0);
+    EXPECT_EQ(Peer(dlg_).m_list.Count(), 0);
     EXPECT_EQ(Peer(dlg_).m_nSelectedRow, -1);
     AddRows({"y", "x"});
     guitest::Press(dlg_, IDC_DELETE);
@@ -263,7 +264,7 @@ TEST_F(InputsTest, FilesDroppedOnTheListGoOnTopAsOneBlock) {
         return names;
     }();  // first.flv, b.wmv, the folder, readme.txt
 
-    wxDropTarget* target = Peer(dlg_).m_list->GetDropTarget();
+    wxDropTarget* target = Peer(dlg_).m_list.Window()->GetDropTarget();
     ASSERT_NE(target, nullptr);
     wxString message;
     wxTEST_DIALOG(EXPECT_TRUE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, drop)), AnswerText(&message));
@@ -276,7 +277,7 @@ TEST_F(InputsTest, FilesDroppedOnTheListGoOnTopAsOneBlock) {
     // During a run the drop is refused, as the add button is then.
     dlg_->FindWindow(IDC_ADD)->Disable();
     EXPECT_FALSE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, wxArrayString(1, &drop[0])));
-    EXPECT_EQ(Peer(dlg_).m_list->GetItemCount(), 5);
+    EXPECT_EQ(Peer(dlg_).m_list.Count(), 5);
 }
 
 TEST(StartFiles, FilesOnTheCommandLineStartInTheListAndWrongNamesAreReported) {
@@ -292,9 +293,9 @@ TEST(StartFiles, FilesOnTheCommandLineStartInTheListAndWrongNamesAreReported) {
             guitest::Yield(10);
         },
         AnswerText(&message));
-    ASSERT_EQ(Peer(d).m_list->GetItemCount(), 2);
-    EXPECT_EQ(Peer(d).m_list->GetItemText(0, 0), platform::FromNarrow((dir / "a.avi").string()));
-    EXPECT_EQ(Peer(d).m_list->GetItemText(1, 0), platform::FromNarrow((dir / "b.mp4").string()));
+    ASSERT_EQ(Peer(d).m_list.Count(), 2);
+    EXPECT_EQ(Peer(d).m_list.Path(0), platform::FromNarrow((dir / "a.avi").string()));
+    EXPECT_EQ(Peer(d).m_list.Path(1), platform::FromNarrow((dir / "b.mp4").string()));
     EXPECT_EQ(message, wxString::FromUTF8("以下名称不是文件：\n") + platform::FromNarrow(missing));
     d->Destroy();
     guitest::Yield();
@@ -324,7 +325,7 @@ TEST_F(InputsTest, NamesThatAreNotUtf8ArriveExactlyByEveryWay) {
     // The add dialog.
     wxTEST_DIALOG(guitest::Press(dlg_, IDC_ADD), AnswerOpen(ToolkitName(gbk)));
     // A drop of a file and of a folder that holds both.
-    wxDropTarget* target = Peer(dlg_).m_list->GetDropTarget();
+    wxDropTarget* target = Peer(dlg_).m_list.Window()->GetDropTarget();
     ASSERT_NE(target, nullptr);
     wxArrayString drop;
     drop.Add(ToolkitName(latin1));
@@ -332,9 +333,9 @@ TEST_F(InputsTest, NamesThatAreNotUtf8ArriveExactlyByEveryWay) {
     EXPECT_TRUE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, drop));
 
     const std::vector<std::string> expected = {latin1, (folder / kLatin1).string(), (folder / kGbk).string(), gbk};
-    ASSERT_EQ(Peer(dlg_).m_list->GetItemCount(), 4);
+    ASSERT_EQ(Peer(dlg_).m_list.Count(), 4);
     for (long row = 0; row < 4; ++row) {
-        const wxString shown = Peer(dlg_).m_list->GetItemText(row, 0);
+        const wxString shown = Peer(dlg_).m_list.Path(static_cast<int>(row));
         EXPECT_EQ(platform::ToNarrow(shown), expected[static_cast<std::size_t>(row)]) << row;
         // Shown as far as it can be: the folder and the extension as they are, a mark for
         // each byte that is no UTF-8 text.
@@ -369,8 +370,8 @@ TEST(StartFiles, EveryArgumentIsAFileNameWhateverItsBytesOrLooks) {
         AnswerText(&message));
     EXPECT_EQ(message, wxString::FromUTF8("以下文件不是支持的视频格式：\n--"));
     std::vector<std::string> listed;
-    for (long row = 0; row < Peer(d).m_list->GetItemCount(); ++row) {
-        listed.push_back(platform::ToNarrow(Peer(d).m_list->GetItemText(row, 0)));
+    for (long row = 0; row < Peer(d).m_list.Count(); ++row) {
+        listed.push_back(platform::ToNarrow(Peer(d).m_list.Path(static_cast<int>(row))));
     }
     EXPECT_EQ(listed, (std::vector<std::string>{"--name=x.avi", "--display=y.avi", kGbk, kLatin1}));
     d->Destroy();

@@ -65,7 +65,10 @@ void ApplyCompactControlStyle() {
     static const char kCss[] =
         "combobox button.combo { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
         "button { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
-        "entry { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n";
+        "entry { padding-top: 1px; padding-bottom: 1px; min-height: 20px; }\n"
+        // The input list's headings in the text colour, as the list view draws them (the
+        // theme dims a tree view's headings).
+        "treeview.view header button { color: @theme_text_color; }\n";
     GdkScreen* screen = gdk_screen_get_default();
     if (screen == nullptr) return;
     GtkCssProvider* provider = gtk_css_provider_new();
@@ -81,6 +84,14 @@ void FocusDialogItself(wxWindow* dialog) {
     GtkWidget* client = dialog->m_wxwindow != nullptr ? dialog->m_wxwindow : dialog->GetHandle();
     gtk_widget_set_can_focus(client, TRUE);
     gtk_widget_grab_focus(client);
+}
+
+void ShowAsPushButton(wxWindow* window, const wxString& name) {
+    GtkWidget* widget = window->m_wxwindow != nullptr ? window->m_wxwindow : window->GetHandle();
+    AtkObject* accessible = gtk_widget_get_accessible(widget);
+    if (accessible == nullptr) return;
+    atk_object_set_role(accessible, ATK_ROLE_PUSH_BUTTON);
+    atk_object_set_name(accessible, name.utf8_str());
 }
 
 }  // namespace platform

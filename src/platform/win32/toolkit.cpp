@@ -35,4 +35,6 @@ void ApplyCompactControlStyle() {}  // the native controls keep the template's s
 
 void FocusDialogItself(wxWindow* dialog) { dialog->SetFocus(); }
 
+void ShowAsPushButton(wxWindow*, const wxString&) {}
+
 }  // namespace platform
