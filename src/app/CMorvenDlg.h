@@ -91,7 +91,6 @@ private:
     char m_szCommand[convert::kCommandCapacity] = {};  // command line of the current job (UTF-8)
     int m_nCurrentRow = 0;                             // row being converted
     std::string m_szAppDir;                            // program directory (UTF-8), no trailing separator
-    platform::PrivateFolder m_runFolder;               // this copy's own folder: the progress file
     std::string m_szVideoBitrate;                      // option strings (UTF-8), fed to the command line
     std::string m_szVideoCodec;
     std::string m_szFrameSize;
@@ -113,6 +112,9 @@ private:
     std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
     std::unique_ptr<RunEndNotifier> m_notifier;  // a desktop notification by default
     platform::EndRequestWatch m_endRequests;     // SIGTERM, SIGINT, SIGHUP close the window
+    // This copy's own folder (the progress file): made once the end requests are watched,
+    // so that a request never finds it made and unwatched, and removed before they are not.
+    platform::PrivateFolder m_runFolder;
     // What the log says of a row the close step ends.
     std::string m_closeReason = "stopped when the window closed";
 
