@@ -63,7 +63,10 @@ def main():
     elif what == "focus":
         for acc in walk(app):
             if acc.getState().contains(pyatspi.STATE_FOCUSED):
-                print("%s\t%s" % (acc.getRoleName(), esc(acc.name)))
+                # A push button's role is named "push button" by older AT-SPI releases and
+                # "button" by newer ones (Debian 13): the role itself is what counts.
+                role = "push button" if acc.getRole() == pyatspi.ROLE_PUSH_BUTTON else acc.getRoleName()
+                print("%s\t%s" % (role, esc(acc.name)))
                 return 0
     elif what == "texts":
         for window in children(app):
