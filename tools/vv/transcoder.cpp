@@ -26,6 +26,7 @@ namespace {
 constexpr std::size_t kVideoPackets = 64, kAudioPackets = 256, kOutputPackets = 128;
 constexpr std::size_t kPacketBytes = std::size_t{16} << 20;  // per packet queue
 constexpr std::size_t kFrames = 8;                           // pictures between decoder, filters and encoder
+constexpr std::size_t kSoundFrames = 64;                     // sound frames between resampling and encoder
 constexpr std::size_t kAnyBytes = SIZE_MAX;
 
 // The conversion as a graph of stages joined by inlets: reading; for each stream,
@@ -152,8 +153,9 @@ private:
     }
 
     // Every stage on a thread of its own: reading; the video's decoder, filters and
-    // encoder; the sound's whole path (decoding, resampling and encoding sound is light
-    // work); writing. The codecs add their own threads where they have them.
+    // encoder; the sound's decoding with its resampling, and its encoding (AAC's encoder
+    // is not light: beside the resampling it was the mp4 default's slowest path);
+    // writing. The codecs add their own threads where they have them.
     void RunSideBySide() {
         std::vector<std::function<void()>> bodies;
         // The video decoder is the critical path: the stages after it, and the sound's,
@@ -174,6 +176,7 @@ private:
                 queue(s.encode->In(), kFrames, kAnyBytes, true);
             } else {
                 queue(s.decode->In(), kAudioPackets, kPacketBytes, true);
+                queue(s.encode->In(), kSoundFrames, kAnyBytes, true);
             }
         }
         bodies.emplace_back([this] { reader_.Run(); });
