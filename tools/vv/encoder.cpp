@@ -1,5 +1,6 @@
 #include "encoder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
+#include <libavutil/cpu.h>
 #include <opencore-amrnb/interf_enc.h>
 }
 
@@ -202,6 +204,8 @@ std::string ErrorText(int err) {
     av_strerror(err, buf, sizeof buf);
     return buf;
 }
+
+int SpareCores() { return std::max(av_cpu_count() - 2, 1); }
 
 void CaptureLibraryMessages() { av_log_set_callback(LogCallback); }
 

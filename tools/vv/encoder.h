@@ -43,6 +43,10 @@ inline constexpr std::int64_t kAmrNbBitrates[] = {4750, 5150, 5900, 6700, 7400, 
 // FFmpeg's text for an error number.
 std::string ErrorText(int err);
 
+// Threads for library work that runs beside the stages (slices of a picture scaled or
+// encoded): the cores beyond the two the video decoder and the rest keep busy, at least one.
+int SpareCores();
+
 // Which part of the library logged a message.
 enum class LibraryPart { kInput, kDecoder, kFilter, kEncoder, kOutput, kOther };
 

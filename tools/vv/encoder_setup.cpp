@@ -9,7 +9,6 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
-#include <libavutil/cpu.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -54,7 +53,7 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec) {
 int VideoEncoderThreads(const AVCodec* codec) {
     if ((codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) == 0) return 0;
     if ((codec->capabilities & (AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_OTHER_THREADS)) != 0) return 0;
-    return std::max(av_cpu_count() - 2, 1);
+    return SpareCores();
 }
 
 struct DictionaryHolder {

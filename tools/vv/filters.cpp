@@ -1,22 +1,14 @@
 #include "filters.h"
 
-#include <algorithm>
-
 #include "encoder.h"
 
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
-#include <libavutil/cpu.h>
 }
 
 namespace vv {
 namespace {
-
-// Threads for the filters' scaling, which runs beside the decoder and the rest: the
-// cores beyond the two those keep busy. Slices of a picture scaled on threads come out
-// the same as scaled on one.
-int FilterThreads() { return std::max(av_cpu_count() - 2, 1); }
 
 // The source's arguments for frames of this shape; empty when it cannot name them.
 std::string SourceArguments(AVMediaType type, AVRational timeBase, const Shape& shape) {
@@ -60,7 +52,7 @@ bool Filters::Build(AVMediaType type, AVRational timeBase, const Shape& shape, c
     const bool video = type == AVMEDIA_TYPE_VIDEO;
     FilterGraphPtr graph(avfilter_graph_alloc());
     if (!graph) throw VvError("out of memory");
-    graph->nb_threads = FilterThreads();
+    graph->nb_threads = SpareCores();  // slices scaled on threads come out as scaled on one
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;
     ClearLibraryMessage(LibraryPart::kFilter, type);
