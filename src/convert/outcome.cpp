@@ -24,6 +24,7 @@ constexpr Rule kRules[] = {
     {"cannot open input", true, kCategoryInput},
     {"cannot read", true, kCategoryInput},
     {"no picture or sound could be decoded", true, kCategoryInput},
+    {"no decoder for the ", true, kCategoryInput},
     {"the input ", true, kCategoryInput},
     {"cannot write", true, kCategoryOutput},
     {"cannot make", true, kCategoryOutput},

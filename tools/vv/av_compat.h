@@ -3,10 +3,12 @@
 // Windows libraries, 7.1 on Debian 13): the one place that tests FFmpeg's versions. The
 // rest of vv.exe calls these and uses no interface that either release has removed or
 // marked as deprecated.
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavformat/version.h>
 #include <libavutil/frame.h>
 #include <libavutil/version.h>
@@ -28,6 +30,23 @@ inline std::int64_t FrameDuration(const AVFrame* frame) {
     return frame->duration;
 #else
     return frame->pkt_duration;
+#endif
+}
+
+// A stream's display matrix (nine 32-bit values), or null when it has none: in the
+// stream's parameters from libavformat 60.15 on, in the stream's own side data before.
+inline const std::int32_t* DisplayMatrix(const AVStream* stream) {
+    constexpr std::size_t kBytes = 9 * sizeof(std::int32_t);
+#if LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100)
+    const AVPacketSideData* side = av_packet_side_data_get(
+        stream->codecpar->coded_side_data, stream->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+    if (side == nullptr || side->size < kBytes) return nullptr;
+    return reinterpret_cast<const std::int32_t*>(side->data);
+#else
+    std::size_t size = 0;
+    const std::uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (data == nullptr || size < kBytes) return nullptr;
+    return reinterpret_cast<const std::int32_t*>(data);
 #endif
 }
 

@@ -1,6 +1,7 @@
 #include "decode_stage.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "av_compat.h"
@@ -29,8 +30,10 @@ int DecoderThreads() { return std::max(av_cpu_count(), 1) + 2; }
 
 CodecContextPtr OpenDecoder(AVStream* in, std::string& reason) {
     const AVCodec* codec = avcodec_find_decoder(in->codecpar->codec_id);
-    if (codec == nullptr) {  // a stream we cannot decode is left out
-        reason = std::string("no decoder for ") + avcodec_get_name(in->codecpar->codec_id);
+    if (codec == nullptr) {
+        std::string name = avcodec_get_name(in->codecpar->codec_id);
+        for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        reason = "no decoder for the " + name + (in->codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? " picture" : " sound");
         return nullptr;
     }
     try {
@@ -43,7 +46,7 @@ CodecContextPtr OpenDecoder(AVStream* in, std::string& reason) {
             },
             nullptr);
     } catch (const VvError& e) {
-        reason = e.what();  // damaged parameters: the other stream may still be converted
+        reason = e.what();  // damaged parameters
         return nullptr;
     }
 }

@@ -1,6 +1,8 @@
 #include "encoder_setup.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "audio_settings.h"
@@ -61,22 +63,53 @@ struct DictionaryHolder {
     ~DictionaryHolder() { av_dict_free(&dict); }
 };
 
+// The codecs whose pictures carry their pixel aspect in 8-bit fields (H.263, MPEG-4
+// Part 2, and Sorenson's H.263 in FLV): at most 255:255.
+bool ByteAspect(AVCodecID id) {
+    return id == AV_CODEC_ID_H263 || id == AV_CODEC_ID_H263P || id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_FLV1;
+}
+
+// The pixel aspect that shows a picture of `shape` (as it stands upright) at width x
+// height with its shape on screen, or the display aspect asked; reduced to what the codec
+// can store, never zero or negative.
+AVRational PixelAspect(const Options& opt, const Shape& upright, int width, int height, AVCodecID codec) {
+    AVRational sar{0, 1};
+    if (opt.aspect) {
+        sar = av_mul_q(AVRational{opt.aspect->num, opt.aspect->den}, AVRational{height, width});
+    } else {
+        // In 64 bits: the product of two sides overflows an int for big pictures.
+        const std::int64_t num = std::int64_t{upright.width} * height * upright.sar.num;
+        const std::int64_t den = std::int64_t{upright.height} * width * upright.sar.den;
+        av_reduce(&sar.num, &sar.den, num, den, 1 << 16);
+    }
+    if (sar.num <= 0 || sar.den <= 0) return {1, 1};
+    const int limit = ByteAspect(codec) ? 255 : 1 << 16;
+    // The MP4 family's track header holds the width on screen as a signed 16.16 number.
+    const int widest = std::max(1, std::min(limit, 32767 / std::max(width, 1)));
+    const double value = av_q2d(sar);
+    if (value >= widest) return {widest, 1};
+    if (value <= 1.0 / limit) return {1, limit};
+    if (sar.num > limit || sar.den > limit) av_reduce(&sar.num, &sar.den, sar.num, sar.den, limit);
+    return sar.num > 0 && sar.den > 0 ? sar : AVRational{1, 1};
+}
+
 void OpenVideo(const Options& opt, const AVOutputFormat* format, const StreamInfo& stream, const Shape& shape,
                StreamEncoding& e) {
     const AVCodec* codec = FindEncoder(opt, format, opt.videoCodec, format->video_codec, AVMEDIA_TYPE_VIDEO);
     const AVRational rate = OutputRate(opt, stream);
-    int width = opt.frameSize ? opt.frameSize->first : shape.width;
-    int height = opt.frameSize ? opt.frameSize->second : shape.height;
+    // The picture as it is seen: a quarter turn swaps its sides and its pixel aspect.
+    Shape upright = shape;
+    if (stream.look.swapsSides) {
+        std::swap(upright.width, upright.height);
+        upright.sar = av_inv_q(upright.sar);
+    }
+    int width = opt.frameSize ? opt.frameSize->first : upright.width;
+    int height = opt.frameSize ? opt.frameSize->second : upright.height;
     width += width & 1;  // 4:2:0 pictures need even sizes
     height += height & 1;
     const AVPixelFormat pix = PixelFormatFor(codec);
-    // The picture keeps its shape on screen: the input's pixel aspect, scaled.
-    AVRational sar = av_mul_q(shape.sar, AVRational{shape.width * height, shape.height * width});
-    av_reduce(&sar.num, &sar.den, sar.num, sar.den, 1 << 16);
-    if (opt.aspect) sar = av_mul_q(AVRational{opt.aspect->num, opt.aspect->den}, AVRational{height, width});
-    if (sar.num <= 0 || sar.den <= 0) sar = {1, 1};
-    e.chain = "fps=fps=" + RatioText(rate) + ",scale=" + std::to_string(width) + ":" + std::to_string(height) +
-              ",format=pix_fmts=" + av_get_pix_fmt_name(pix);
+    const AVRational sar = PixelAspect(opt, upright, width, height, codec->id);
+    e.chain = PictureChain(stream.look, rate, width, height, pix);
 
     // The -fpre settings go to the video encoder; one it does not know is an error.
     DictionaryHolder preset;
@@ -90,6 +123,7 @@ void OpenVideo(const Options& opt, const AVOutputFormat* format, const StreamInf
             c->time_base = av_inv_q(rate);
             c->framerate = rate;
             c->sample_aspect_ratio = sar;
+            TagColours(stream.look, c);
             if (opt.videoBitrate) c->bit_rate = *opt.videoBitrate;
             if (opt.strict) c->strict_std_compliance = *opt.strict;
             c->thread_count = VideoEncoderThreads(codec);
@@ -155,7 +189,10 @@ void OpenAudio(const Options& opt, const AVOutputFormat* format, const Shape& sh
     const AVSampleFormat sampleFormat = formats != nullptr ? formats[0] : AV_SAMPLE_FMT_S16;
     AVChannelLayout layout{};
     av_channel_layout_default(&layout, got.channels);
-    e.chain = "aresample=" + std::to_string(got.sampleRate) +
+    // A downmix never clips: each output channel's share of the input channels adds up
+    // to at most one, so it is never louder than the loudest of them (swresample keeps
+    // that only for integer samples by itself; AAC takes floating point).
+    e.chain = "aresample=" + std::to_string(got.sampleRate) + ":rematrix_maxval=1" +
               ",aformat=sample_fmts=" + av_get_sample_fmt_name(sampleFormat) + ":channel_layouts=" + LayoutName(layout);
     try {
         e.encoder = amr ? MakeAmrNbEncoder(got.bitrate) : OpenLibavAudio(opt, format, codec, got, sampleFormat, layout);

@@ -30,12 +30,32 @@ ReadStage::ReadStage(const Options& opt, ProgressWriter& progress, const Workers
     timelines_.SetStart(inputStart_);
 }
 
+namespace {
+bool IsCover(const AVStream* s) { return (s->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0; }
+}  // namespace
+
 AVStream* ReadStage::BestStream(AVMediaType type) const {
     const int found = av_find_best_stream(input_.get(), type, -1, -1, nullptr, 0);
     if (found < 0) return nullptr;
     AVStream* in = input_->streams[found];
-    if (type == AVMEDIA_TYPE_VIDEO && (in->disposition & AV_DISPOSITION_ATTACHED_PIC)) return nullptr;
-    return in;
+    if (type != AVMEDIA_TYPE_VIDEO || !IsCover(in)) return in;
+    // A cover is no video; a moving picture beside it is.
+    for (unsigned i = 0; i < input_->nb_streams; ++i) {
+        AVStream* s = input_->streams[i];
+        if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !IsCover(s)) return s;
+    }
+    return nullptr;
+}
+
+bool ReadStage::OnlyACover() const {
+    bool cover = false;
+    for (unsigned i = 0; i < input_->nb_streams; ++i) {
+        const AVStream* s = input_->streams[i];
+        if (s->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+        if (!IsCover(s)) return false;
+        cover = true;
+    }
+    return cover;
 }
 
 StreamInfo ReadStage::Describe(AVStream* in, std::size_t index) const {
@@ -43,7 +63,10 @@ StreamInfo ReadStage::Describe(AVStream* in, std::size_t index) const {
     s.index = index;
     s.type = in->codecpar->codec_type;
     s.in = in;
-    if (s.type == AVMEDIA_TYPE_VIDEO) s.frameRate = av_guess_frame_rate(input_.get(), in, nullptr);
+    if (s.type == AVMEDIA_TYPE_VIDEO) {
+        s.frameRate = av_guess_frame_rate(input_.get(), in, nullptr);
+        s.look = LookOf(in);
+    }
     s.startIn = inputStart_ != AV_NOPTS_VALUE ? av_rescale_q(inputStart_, AV_TIME_BASE_Q, in->time_base) : 0;
     return s;
 }

@@ -25,6 +25,8 @@ public:
     // The stream of this media to convert; null when there is none (a video stream that
     // is only an attached picture is none).
     AVStream* BestStream(AVMediaType type) const;
+    // Whether the input's only picture is a cover (an attached picture of a sound file).
+    bool OnlyACover() const;
     // What a converted stream looks like to every stage, from the input.
     StreamInfo Describe(AVStream* in, std::size_t index) const;
     // Reads the stream from now on, handing its packets to `packets`.

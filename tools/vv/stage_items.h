@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "av_ptr.h"
+#include "picture.h"
 #include "vv_options.h"
 
 namespace vv {
@@ -18,6 +19,7 @@ struct StreamInfo {
     AVStream* in = nullptr;
     AVRational frameRate{0, 1};  // the input's, for frames without a duration
     std::int64_t startIn = 0;    // the input's start in the stream's time base: the output starts there
+    PictureLook look;            // a picture's turn and colours
 };
 
 // The pictures per second of the output: as asked, else the input's.

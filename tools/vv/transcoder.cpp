@@ -61,6 +61,7 @@ public:
                       writer_->CommittedPath());
         }
         if (stop == 0) {
+            NoteEmptyStreams();
             NoteShortOutput();
             progress.Finish();
         }
@@ -79,22 +80,38 @@ private:
         std::unique_ptr<DecodeStage> decode;
     };
 
-    // One video and one audio stream at most, each one a decoder can be opened for.
+    // One video and one audio stream at most. A picture or sound the input has is never
+    // left out unsaid: one no decoder can be opened for fails the conversion, as the
+    // output would lack it; a cover picture is no video, and the note says so.
     void SelectStreams() {
-        std::string reason;
         for (const AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
             AVStream* in = reader_.BestStream(type);
             if (in == nullptr) continue;
+            std::string reason;
             CodecContextPtr decoder = OpenDecoder(in, reason);
-            if (!decoder) continue;
+            if (!decoder) throw VvError(reason + " in " + opt_.input);
             auto s = std::make_unique<Stream>();
             s->info = reader_.Describe(in, streams_.size());
             s->decoder = std::move(decoder);
             streams_.push_back(std::move(s));
         }
-        if (streams_.empty()) {
-            throw VvError("the input " + opt_.input + " holds no video or audio" +
-                          (reason.empty() ? "" : ": " + reason));
+        if (streams_.empty()) throw VvError("the input " + opt_.input + " holds no video or audio");
+        if (streams_.size() == 1 && streams_[0]->info.type == AVMEDIA_TYPE_AUDIO && reader_.OnlyACover()) {
+            PrintNote("the input's picture is a cover image, not a video: the output holds the sound alone");
+        }
+    }
+
+    // A stream of which not one frame could be decoded, beside one that converted: the
+    // output holds what could be saved, and the note says what it lacks and why.
+    void NoteEmptyStreams() const {
+        for (const auto& s : streams_) {
+            if (s->encode->Frames() > 0) continue;
+            std::string why = s->filter->SetupError();
+            if (why.empty()) why = s->decode->Error();
+            const bool video = s->info.type == AVMEDIA_TYPE_VIDEO;
+            PrintNote(std::string(video ? "no picture" : "no sound") + " could be decoded from the input" +
+                      (why.empty() ? "" : " (" + why + ")") + ": the output holds the " +
+                      (video ? "sound" : "picture") + " alone");
         }
     }
 
