@@ -66,7 +66,7 @@ LangString NeedAdmin ${LANG_ENGLISH} "Installing ${PRODUCT} needs administrator 
 LangString VideoFile ${LANG_SIMPCHINESE} "视频文件"
 LangString VideoFile ${LANG_ENGLISH} "Video file"
 
-; The extensions of the add dialog's video files.
+; The extensions of the add dialog's video files, today's containers among them.
 !macro ForEachVideoType MACRO
   !insertmacro ${MACRO} ".rm"
   !insertmacro ${MACRO} ".rmvb"
@@ -81,6 +81,14 @@ LangString VideoFile ${LANG_ENGLISH} "Video file"
   !insertmacro ${MACRO} ".3gpp2"
   !insertmacro ${MACRO} ".swf"
   !insertmacro ${MACRO} ".flv"
+  !insertmacro ${MACRO} ".mov"
+  !insertmacro ${MACRO} ".mkv"
+  !insertmacro ${MACRO} ".webm"
+  !insertmacro ${MACRO} ".m4v"
+  !insertmacro ${MACRO} ".ts"
+  !insertmacro ${MACRO} ".mts"
+  !insertmacro ${MACRO} ".m2ts"
+  !insertmacro ${MACRO} ".ogv"
 !macroend
 
 ; Offered in "Open with" for the type; its default program is left as it is.

@@ -21,14 +21,28 @@ const std::array<FileFilter, 8> kInputFilters = {{
     {" flash文件", "*.swf:*.flv;*.SWF;*.FLV"},
 }};
 
+const std::array<FileFilter, 6> kTodayFilters = {{
+    {" QuickTime文件", "*.MOV;*.mov;*.QT;*.qt"},
+    {" Matroska文件", "*.MKV;*.mkv"},
+    {" WebM文件", "*.WEBM;*.webm"},
+    {" M4V文件", "*.M4V;*.m4v"},
+    {" MPEG-TS/AVCHD文件", "*.TS;*.ts;*.MTS;*.mts;*.M2TS;*.m2ts"},
+    {" OGV文件", "*.OGV;*.ogv"},
+}};
+
+const FileFilter kAllFilesFilter = {" 所有文件", "*"};
+
 std::string InputWildcard() {
     std::string out;
-    for (const FileFilter& f : kInputFilters) {
+    const auto add = [&out](const FileFilter& f) {
         if (!out.empty()) out += '|';
         out += f.description;
         out += '|';
         out += f.pattern;
-    }
+    };
+    for (const FileFilter& f : kInputFilters) add(f);
+    for (const FileFilter& f : kTodayFilters) add(f);
+    add(kAllFilesFilter);
     return out;
 }
 
@@ -71,16 +85,21 @@ bool MatchMask(std::string_view mask, std::string_view name) {
     return MatchMask(mask.substr(1), name.substr(1));
 }
 
-}  // namespace
-
-bool IsOfferedVideo(std::string_view fileName) {
-    std::string_view masks = kInputFilters[0].pattern;
+bool MatchesAny(std::string_view masks, std::string_view fileName) {
     while (!masks.empty()) {
         const auto end = masks.find(';');
         if (MatchMask(masks.substr(0, end), fileName)) return true;
         masks = end == std::string_view::npos ? std::string_view() : masks.substr(end + 1);
     }
     return false;
+}
+
+}  // namespace
+
+bool IsOfferedVideo(std::string_view fileName) {
+    if (MatchesAny(kInputFilters[0].pattern, fileName)) return true;
+    return std::any_of(kTodayFilters.begin(), kTodayFilters.end(),
+                       [&](const FileFilter& f) { return MatchesAny(f.pattern, fileName); });
 }
 
 HandedFiles SortHandedFiles(const std::vector<std::string>& names) {

@@ -14,6 +14,10 @@ struct FileFilter {
 
 // The eight entries of the file-open dialog, the first preselected.
 extern const std::array<FileFilter, 8> kInputFilters;
+// The entries after them: today's containers (phones, cameras, web downloads), then all
+// files.
+extern const std::array<FileFilter, 6> kTodayFilters;
+extern const FileFilter kAllFilesFilter;
 
 // The entries in the toolkit's wildcard form: "desc|pattern|desc|pattern...".
 std::string InputWildcard();
@@ -22,8 +26,8 @@ std::string InputWildcard();
 // on toolkits whose masks are case-sensitive: "*.avi" becomes "*.[aA][vV][iI]".
 std::string CaseInsensitiveWildcard(std::string_view wildcard);
 
-// Whether a file name matches the masks of the add dialog's first entry (" ALL Files"),
-// without regard to letter case: the videos the add button offers.
+// Whether a file name matches the masks of the add dialog's first entry (" ALL Files") or
+// of today's containers, without regard to letter case: the videos the add button offers.
 bool IsOfferedVideo(std::string_view fileName);
 
 // Names handed over at once, by a drop or on the command line, sorted out the way the add

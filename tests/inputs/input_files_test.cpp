@@ -6,7 +6,7 @@
 #include "inputs/input_files.h"
 #include "platform/utf8_path.h"
 
-TEST(InputFilters, AreTheEightEntriesExactlyAsWritten) {
+TEST(InputFilters, AreTheEightEntriesExactlyAsWrittenThenTodaysContainersAndAllFiles) {
     EXPECT_EQ(inputs::InputWildcard(),
               " ALL Files|*.RM;*.RMVB;*.rm;*.rmvb;0*.AVI;*.avi;*.WMV;*.ASF;*.wmv;*.asf;*.MPG;*.mpg;*.MPEG;"
               "*.mpeg;*.mp4;*.MP4;*.3GP;*.3GPP2;*.3gp;*.3g2;*.swf:*.flv;*.SWF;*.FLV;"
@@ -16,7 +16,14 @@ TEST(InputFilters, AreTheEightEntriesExactlyAsWritten) {
               "| MPEG文件|*.MPG;*.mpg;*.MPEG;*.mpeg"
               "| MP4文件|*.mp4;*.MP4"
               "| 3gp文件|*.3GP;*.3GPP2;*.3gp;*.3g2"
-              "| flash文件|*.swf:*.flv;*.SWF;*.FLV");
+              "| flash文件|*.swf:*.flv;*.SWF;*.FLV"
+              "| QuickTime文件|*.MOV;*.mov;*.QT;*.qt"
+              "| Matroska文件|*.MKV;*.mkv"
+              "| WebM文件|*.WEBM;*.webm"
+              "| M4V文件|*.M4V;*.m4v"
+              "| MPEG-TS/AVCHD文件|*.TS;*.ts;*.MTS;*.mts;*.M2TS;*.m2ts"
+              "| OGV文件|*.OGV;*.ogv"
+              "| 所有文件|*");
 }
 
 TEST(InputFilters, WideningMakesMasksCaseBlindAndLeavesDescriptionsAlone) {
@@ -37,16 +44,20 @@ TEST(HandedFiles, SortedOutAsTheAddButtonWouldTakeThem) {
     const fs::path dir = fs::temp_directory_path() / ("tolvani-handed-" + std::to_string(::getpid()));
     fs::create_directories(dir / "folder" / "inner");
     for (const char* name : {"z.RMVB", "folder/b.mp4", "folder/A.3G2", "folder/0x.AVI", "folder/notes.txt",
-                             "folder/inner/deep.avi", "clip.swf", "photo.jpg", "视频 一.wmv"}) {
+                             "folder/inner/deep.avi", "folder/phone.MOV", "folder/web.webm", "folder/cam.m2ts",
+                             "clip.swf", "photo.jpg", "视频 一.wmv", "show.mkv"}) {
         std::ofstream(dir / platform::PathFromUtf8(name)) << "x";
     }
     const auto in = [&](const char* name) {
         return platform::Utf8((dir / platform::PathFromUtf8(name)).make_preferred());
     };
     const inputs::HandedFiles sorted = inputs::SortHandedFiles(
-        {in("z.RMVB"), in("folder"), in("photo.jpg"), in("missing.avi"), in("视频 一.wmv"), in("clip.swf")});
-    EXPECT_EQ(sorted.added, (std::vector<std::string>{in("z.RMVB"), in("folder/0x.AVI"), in("folder/A.3G2"),
-                                                      in("folder/b.mp4"), in("视频 一.wmv"), in("clip.swf")}));
+        {in("z.RMVB"), in("folder"), in("photo.jpg"), in("missing.avi"), in("视频 一.wmv"), in("clip.swf"),
+         in("show.mkv")});
+    EXPECT_EQ(sorted.added,
+              (std::vector<std::string>{in("z.RMVB"), in("folder/0x.AVI"), in("folder/A.3G2"), in("folder/b.mp4"),
+                                        in("folder/cam.m2ts"), in("folder/phone.MOV"), in("folder/web.webm"),
+                                        in("视频 一.wmv"), in("clip.swf"), in("show.mkv")}));
     EXPECT_EQ(sorted.notVideos, std::vector<std::string>{in("photo.jpg")});
     EXPECT_EQ(sorted.notFiles, std::vector<std::string>{in("missing.avi")});
     fs::remove_all(dir);

@@ -43,7 +43,7 @@ drive=$WINEPREFIX/drive_c
 dir="$drive/Program Files/Tolvani"
 win_dir='C:\Program Files\Tolvani'
 lnk="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Tolvani.lnk"
-exts=(.rm .rmvb .avi .wmv .asf .mpg .mpeg .mp4 .3gp .3g2 .3gpp2 .swf .flv)
+exts=(.rm .rmvb .avi .wmv .asf .mpg .mpeg .mp4 .3gp .3g2 .3gpp2 .swf .flv .mov .mkv .webm .m4v .ts .mts .m2ts .ogv)
 
 # The prefix's files (outside Wine's own folder and the temporary folders) and its
 # machine registry, one "key|value" line per value and a "key|" line per key.
