@@ -5,6 +5,9 @@
 #   scripts/test-in-debian.sh trixie     (Debian 13; bookworm for Debian 12)
 #   scripts/test-in-debian.sh bookworm --install build/tolvani_10.0.2_amd64.deb
 #     only installs a package built elsewhere (on a host of that release) on the bare system
+#   scripts/test-in-debian.sh trixie --run 'bench/vv_vs_ffmpeg.sh'
+#     only runs the command in the checkout inside the release, after the set-up
+#     (scripts/setup.sh) and a build (scripts/build.sh), and prints what it prints
 # Needs root (debootstrap, chroot, mounts). The minimal system (debootstrap --variant=minbase,
 # about a minute) and the packages downloaded into it are kept in $TOLVANI_DEBIAN_CACHE
 # (default /var/cache/tolvani-debian) for the next run. Each system runs in a mount
@@ -15,10 +18,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 checkout=$(cd "$here/.." && pwd)
 release=${1:-}
 given_deb=
+run_command=
 case "$release:${2:-}" in
   bookworm: | trixie:) ;;
   bookworm:--install | trixie:--install) given_deb=$(realpath "${3:?the package to install}") ;;
-  *) echo "usage: test-in-debian.sh bookworm|trixie [--install PACKAGE.deb]" >&2; exit 2 ;;
+  bookworm:--run | trixie:--run) run_command=${3:?the command to run} ;;
+  *) echo "usage: test-in-debian.sh bookworm|trixie [--install PACKAGE.deb | --run COMMAND]" >&2; exit 2 ;;
 esac
 [ "$(id -u)" -eq 0 ] || { echo "test-in-debian: needs root (debootstrap, chroot, mounts)" >&2; exit 1; }
 mirror=${TOLVANI_DEBIAN_MIRROR:-http://deb.debian.org/debian}
@@ -87,14 +92,30 @@ in_system() {
       HOME=/root LANG=C.UTF-8 CI="${CI:-}" "$@"' in_system "$root" "$archives" "$@"
 }
 
+# A copy of the minimal system with the checkout as it stands (without build folders) in
+# /src/tolvani and the shared files beside it.
+system_with_checkout() {
+  new_system "$1"
+  mkdir -p "$1/src/tolvani"
+  tar -C "$checkout" --exclude='./build' --exclude='./build-*' -cf - . | tar -C "$1/src/tolvani" -xf -
+  if [ -d "$shared" ]; then cp -a "$shared" "$1/src/shared"; fi
+}
+
+# ---- one command inside the release, after the set-up and a build ----
+if [ -n "$run_command" ]; then
+  t=$SECONDS
+  system_with_checkout "$work/run"
+  say "setting up and building"
+  in_system "$work/run" bash -c 'cd /src/tolvani && scripts/setup.sh >/dev/null && scripts/build.sh >/dev/null'
+  say "set up and built in $(elapsed "$t"); running: $run_command"
+  in_system "$work/run" bash -c "cd /src/tolvani && $run_command"
+  exit
+fi
+
 # ---- the whole test command inside the release, and the package it builds ----
 suite_and_package() {
   local t=$SECONDS build=$work/build
-  new_system "$build"
-  mkdir -p "$build/src/tolvani"
-  # The checkout as it stands (without build folders), and the shared files beside it.
-  tar -C "$checkout" --exclude='./build' --exclude='./build-*' -cf - . | tar -C "$build/src/tolvani" -xf -
-  if [ -d "$shared" ]; then cp -a "$shared" "$build/src/shared"; fi
+  system_with_checkout "$build"
   say "running scripts/test.sh"
   in_system "$build" bash -c 'cd /src/tolvani && scripts/test.sh'
   say "scripts/test.sh passed in $(elapsed "$t")"

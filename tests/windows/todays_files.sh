@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# vv.exe of the Windows build under Wine reads what the Linux build reads: clips made the
-# way phones, cameras and web downloads make them (HEVC in MP4, VP9 and Opus in WebM,
-# Matroska with two sound tracks, interlaced MPEG-2 in MPEG-TS), each converted in the
-# five formats' defaults; the Linux ffprobe then finds a picture and a sound in each.
-#   todays_files.sh PREFIX VV_EXE WORK_DIR
+# vv.exe reads the files people have today, the Windows build under Wine as the Linux
+# build: clips made the way phones, cameras and web downloads make them (HEVC in MP4, VP9
+# and Opus in WebM, Matroska with two sound tracks, interlaced MPEG-2 in MPEG-TS, a
+# portrait clip turned in its display matrix, HDR10), each converted in the five formats'
+# defaults; the Linux ffprobe then finds a picture and a sound in each.
+#   todays_files.sh PREFIX VV_EXE WORK_DIR    (vv.exe under Wine, in the prefix PREFIX)
+#   todays_files.sh native VV_EXE WORK_DIR    (vv.exe of the Linux build)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-export WINEPREFIX=$1
 vv=$2 work=$3
-. "$here/wine_env.sh"
 rm -rf "$work"
 mkdir -p "$work/in" "$work/out"
-trap '$server -k 2>/dev/null; $server -w 2>/dev/null' EXIT
-make_wine_prefix
+if [ "$1" = native ]; then
+  run=() drive=
+else
+  export WINEPREFIX=$1
+  . "$here/wine_env.sh"
+  trap '$server -k 2>/dev/null; $server -w 2>/dev/null' EXIT
+  make_wine_prefix
+  run=("$wine") drive=Z:
+fi
 
 clip() {  # name video-options audio-options [extra]
   ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=1" \
@@ -25,9 +32,14 @@ ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=
   -f lavfi -i "sine=f=440:duration=1" -f lavfi -i "sine=f=660:duration=1" \
   -map 0 -map 1 -map 2 -c:v libx264 -c:a aac -shortest "$work/in/two sounds.mkv"
 clip interlaced.ts "-c:v mpeg2video -flags +ildct+ilme -top 1" "-c:a mp2"
+clip upright.mp4 "-c:v libx264" "-c:a aac"
+ffmpeg -nostdin -v error -y -i "$work/in/upright.mp4" -c copy -metadata:s:v:0 rotate=90 "$work/in/turned.mp4"
+rm "$work/in/upright.mp4"
+clip hdr10.mp4 "-vf format=yuv420p10le -c:v libx265 -x265-params log-level=error -colorspace bt2020nc
+  -color_primaries bt2020 -color_trc smpte2084" "-c:a aac"
 
 # The five defaults as the window hands them to vv.exe.
-preset="Z:$(dirname "$vv")/h264.dat"
+preset="$drive$(dirname "$vv")/h264.dat"
 aac="-strict experimental -acodec aac -ar 44100 -ab 112k -ac 2"
 failures=0
 while read -r ext video audio options; do
@@ -37,7 +49,7 @@ while read -r ext video audio options; do
     opts=${options//PRESET/$preset}
     opts=${opts//AAC/$aac}
     # shellcheck disable=SC2086
-    if ! $wine "$vv" -i "Z:$in" -y $opts "Z:$out" >"$work/err" 2>&1; then
+    if ! "${run[@]}" "$vv" -i "$drive$in" -y $opts "$drive$out" >"$work/err" 2>&1; then
       echo "FAIL: $name to $ext: $(tail -n 1 "$work/err")"
       failures=$((failures + 1))
       continue
