@@ -11,45 +11,18 @@
 
 BriskThread::~BriskThread() { StopAndWait(); }
 
-void BriskThread::SetState(int state) {
-    std::lock_guard guard(*this);
-    m_state = state;
-    // Under the lock: a waiter cannot return (and free this object) before it is done.
-    if (state == kStopped) m_stopped.notify_all();
-}
-
-int BriskThread::GetState() {
-    std::lock_guard guard(*this);
-    return m_state;
-}
-
 bool BriskThread::StartWorker() {
-    SetState(kRunning);
     try {
-        std::thread(&BriskThread::ThreadEntry, this).detach();
+        m_worker = std::thread([this] { Run(); });
         return true;
     } catch (const std::system_error&) {
-        SetState(kStopped);
         return false;
     }
 }
 
-void BriskThread::ThreadEntry(BriskThread* self) {
-    self->SetState(kRunning);
-    self->Run();
-    self->SetState(kStopped);
-}
-
 bool BriskThread::StopAndWait() {
-    {
-        std::lock_guard guard(*this);
-        if (m_state != kRunning) return false;
-        m_state = kStopRequested;
-    }
-    // The request is a mark only: Run() ends when the tool has ended. The wait looks at
-    // the state at least every 100 ms, and at once when the worker leaves.
-    std::unique_lock lock(*this);
-    while (m_state != kStopped) m_stopped.wait_for(lock, std::chrono::milliseconds(100));
+    if (!m_worker.joinable()) return false;
+    m_worker.join();
     return true;
 }
 
@@ -74,37 +47,32 @@ BriskFFmpeg::BriskFFmpeg(const char* command, std::string toolDir, std::vector<s
 BriskFFmpeg::~BriskFFmpeg() {
     // A running tool is asked to stop first, so that it can finish a playable output.
     Stop(StopKind::FinishOutput);
+    StopAndWait();
+    if (m_graceWatch.joinable()) m_graceWatch.join();
 }
 
 void BriskFFmpeg::Stop(StopKind kind) {
+    std::lock_guard guard(m_jobLock);
+    if (m_bFinished) return;
+    if (m_process.pid <= 0) {
+        m_bCancelled = true;
+    } else if (kind == StopKind::DiscardOutput) {
+        platform::RequestDiscard(m_process);
+    } else {
+        platform::RequestStop(m_process);
+    }
+    if (m_outcome.kind != JobOutcome::Kind::Discarded && m_outcome.kind != JobOutcome::Kind::Terminated) {
+        m_outcome.kind = kind == StopKind::DiscardOutput ? JobOutcome::Kind::Discarded : JobOutcome::Kind::Terminated;
+    }
     // One that has not ended after the grace time is killed with everything it started.
-    bool stopping = false;
-    {
-        std::lock_guard guard(m_jobLock);
-        if (!m_bFinished) {
-            if (m_process.pid > 0) {
-                if (kind == StopKind::DiscardOutput) {
-                    platform::RequestDiscard(m_process);
-                } else {
-                    platform::RequestStop(m_process);
-                }
-                stopping = true;
-            } else {
-                m_bCancelled = true;
+    if (m_process.pid > 0 && !m_graceWatch.joinable()) {
+        m_graceWatch = std::thread([this] {
+            std::unique_lock lock(m_jobLock);
+            if (!m_finished.wait_for(lock, kStopGrace, [this] { return m_bFinished != 0; })) {
+                platform::TerminateGroup(m_process);
             }
-            m_outcome.kind =
-                kind == StopKind::DiscardOutput ? JobOutcome::Kind::Discarded : JobOutcome::Kind::Terminated;
-        }
+        });
     }
-    if (stopping) {
-        const auto deadline = std::chrono::steady_clock::now() + kStopGrace;
-        while (!IsFinished() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        std::lock_guard guard(m_jobLock);
-        if (!m_bFinished) platform::TerminateGroup(m_process);
-    }
-    StopAndWait();
 }
 
 bool BriskFFmpeg::IsFinished() {
@@ -122,6 +90,11 @@ pid_t BriskFFmpeg::ProcessId() {
     return m_process.pid;
 }
 
+std::chrono::microseconds BriskFFmpeg::ProcessorTime() {
+    std::lock_guard guard(m_jobLock);
+    return m_bFinished ? std::chrono::microseconds(-1) : platform::ProcessorTime(m_process);
+}
+
 void BriskFFmpeg::Run() {
     RunTool();
     if (m_whenFinished) m_whenFinished();
@@ -133,6 +106,7 @@ void BriskFFmpeg::RunTool() {
         std::lock_guard guard(m_jobLock);
         if (m_bCancelled) {
             m_bFinished = 1;
+            m_finished.notify_all();
             return;
         }
         m_process = platform::StartHiddenCommand(program, m_command, m_environment);
@@ -140,6 +114,7 @@ void BriskFFmpeg::RunTool() {
             m_outcome.kind = JobOutcome::Kind::StartFailed;
             m_outcome.reason = m_process.error;
             m_bFinished = 1;
+            m_finished.notify_all();
             return;
         }
     }
@@ -165,4 +140,5 @@ void BriskFFmpeg::RunTool() {
         }
     }
     m_bFinished = 1;
+    m_finished.notify_all();
 }

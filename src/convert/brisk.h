@@ -2,20 +2,20 @@
 // The converter job: one run of vv.exe for one input file, on a worker thread of its own.
 //
 // BriskLock   - a lock (Lock/Unlock, also usable with std::lock_guard).
-// BriskThread - a worker-thread base: Run() on its own thread, and StopAndWait(), which
-//               waits until Run() has returned.
+// BriskThread - a worker-thread base: Run() on a thread of its own, joined by
+//               StopAndWait() once Run() has returned.
 // BriskFFmpeg - the job: copies its command line, starts the worker at construction; the
 //               worker starts the tool from the tool directory, waits for it without a
 //               time-out, raises the finished flag under m_jobLock and tells its owner.
-//               Destroying a job asks a tool that has not finished to stop
-//               (platform::RequestStop), kills it and what it started after kStopGrace if
-//               it has not ended, and waits for the worker. Stop() does the same on
-//               request, also with the unfinished output thrown away.
+//               Stop() asks a tool that has not finished to stop (platform::RequestStop),
+//               or to stop and throw its unfinished output away, and returns at once: the
+//               job's grace watch kills the tool and what it started if it has not ended
+//               after kStopGrace. Destroying a job stops it so and waits for its threads.
 //
-// The state lock (BriskThread's own) guards m_state; m_jobLock guards the process and
-// the finished flag. No code holds both.
+// m_jobLock guards the process, the outcome and the finished flag.
 #include <chrono>
 #include <condition_variable>
+#include <thread>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -43,30 +43,23 @@ private:
 
 class BriskThread : public BriskLock {
 public:
-    enum State { kRunning = 0, kStopRequested = 1, kStopped = 2 };
-
-    // True when it had to wait for a running worker.
+    // Waits until Run() has returned and the worker has ended; true when there was one.
+    // Called by the worker's owner only.
     bool StopAndWait();
-    // The worker state, read under the state lock.
-    int GetState();
 
 protected:
     BriskThread() = default;
+    // A derived class waits for its worker in its own destructor, before the members Run()
+    // uses are gone; this one only makes sure.
     ~BriskThread();
 
     virtual void Run() = 0;
 
-    // Starts the worker on ThreadEntry. The state is set to running before the thread
-    // exists, so that StopAndWait never misses a worker that has not entered yet.
-    // False if no thread could be started (the state is then stopped again).
+    // Starts the worker. False if no thread could be started.
     bool StartWorker();
 
 private:
-    static void ThreadEntry(BriskThread* self);
-    void SetState(int state);
-
-    int m_state = kStopped;
-    std::condition_variable_any m_stopped;  // signalled when m_state becomes kStopped
+    std::thread m_worker;
 };
 
 // How a job's tool run ended.
@@ -109,10 +102,11 @@ public:
                          std::function<void()> whenFinished = {});
     ~BriskFFmpeg();
 
-    // Ends a tool that has not finished: asks it to stop as `kind` says, kills it with what
-    // it started after kStopGrace if it has not ended by then, and waits for the worker.
-    // The outcome is then Terminated (FinishOutput) or Discarded. Nothing when the tool
-    // has finished; a tool not started yet is never started.
+    // Ends a tool that has not finished: asks it to stop as `kind` says and returns at once;
+    // the job kills it with what it started after kStopGrace if it has not ended by then.
+    // The outcome is then Terminated (FinishOutput) or Discarded, and the finished flag
+    // goes up when the tool has ended. Nothing when the tool has finished; a tool not
+    // started yet is never started.
     void Stop(StopKind kind);
 
     // The finished flag, read under m_jobLock.
@@ -121,6 +115,8 @@ public:
     JobOutcome Outcome();
     // The tool's process id while it runs, -1 before and after.
     pid_t ProcessId();
+    // The processor time the running tool has used so far; negative when not known.
+    std::chrono::microseconds ProcessorTime();
 
     BriskLock m_jobLock;
 
@@ -139,4 +135,6 @@ private:
     platform::StartedProcess m_process;  // guarded by m_jobLock
     bool m_bCancelled = false;           // destroyed before the tool started: do not start it
     JobOutcome m_outcome;                // guarded by m_jobLock
+    std::condition_variable_any m_finished;  // signalled when the finished flag goes up
+    std::thread m_graceWatch;                // kills a stopped tool that outlives its grace
 };

@@ -12,6 +12,7 @@
 // variable kStopEventVariable. The tool then finishes its output and ends. Asking to
 // stop and discard: on POSIX SIGUSR1 to the group; on Windows a second event, named in
 // kDiscardEventVariable. The tool then ends without putting its output in place.
+#include <chrono>
 #include <memory>
 #include <string>
 #include <sys/types.h>
@@ -76,6 +77,10 @@ void RequestDiscard(const StartedProcess& process);
 
 // Kills the process and everything in its group or job at once.
 void TerminateGroup(const StartedProcess& process);
+
+// The processor time the running tool has used so far, all its threads together; a
+// negative duration when the system does not tell.
+std::chrono::microseconds ProcessorTime(const StartedProcess& process);
 
 // Adds what a tool printed to the tail kept of it: the last few kilobytes.
 void AppendTail(std::string& tail, const char* data, std::size_t n);

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -204,6 +208,26 @@ void TerminateGroup(const StartedProcess& process) {
     if (process.pid <= 0) return;
     ::kill(-process.pid, SIGKILL);
     ::kill(process.pid, SIGKILL);
+}
+
+std::chrono::microseconds ProcessorTime(const StartedProcess& process) {
+    if (process.pid <= 0) return std::chrono::microseconds(-1);
+    // Fields 14 and 15 of /proc/PID/stat, after the command name in parentheses (which may
+    // hold blanks and parentheses itself): user and system time in clock ticks.
+    std::ifstream stat("/proc/" + std::to_string(process.pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto paren = text.rfind(')');
+    if (paren == std::string::npos) return std::chrono::microseconds(-1);
+    std::istringstream fields(text.substr(paren + 1));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) user = std::strtoull(field.c_str(), nullptr, 10);
+        if (i == 15) system = std::strtoull(field.c_str(), nullptr, 10);
+    }
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    if (!fields || ticks <= 0) return std::chrono::microseconds(-1);
+    return std::chrono::microseconds(static_cast<long long>((user + system) * 1000000ULL / static_cast<unsigned long long>(ticks)));
 }
 
 }  // namespace platform

@@ -257,4 +257,16 @@ void TerminateGroup(const StartedProcess& process) {
     ::TerminateJobObject(process.handles->job.get(), kKilledStatus);
 }
 
+std::chrono::microseconds ProcessorTime(const StartedProcess& process) {
+    FILETIME created, exited, kernel, user;
+    if (process.pid <= 0 || !process.handles ||
+        !::GetProcessTimes(process.handles->process.get(), &created, &exited, &kernel, &user)) {
+        return std::chrono::microseconds(-1);
+    }
+    const auto ticks = [](const FILETIME& t) {  // 100 ns each
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return std::chrono::microseconds(static_cast<long long>((ticks(kernel) + ticks(user)) / 10));
+}
+
 }  // namespace platform
