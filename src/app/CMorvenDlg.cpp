@@ -77,7 +77,7 @@ CMorvenDlg::CMorvenDlg(wxWindow* parent, std::vector<std::string> startFiles)
       m_notifier(std::make_unique<DesktopNotifier>()),
       m_endRequests([this](const std::string& request) {
           // Ended from outside: closes as the window's close does, and the log says why.
-          m_closeReason = "stopped when the program got " + request;
+          m_run->Settings().closeReason = "stopped when the program got " + request;
           Close(true);
           // A box still open would hold the program: what it asks is moot now.
           for (wxWindow* window : wxTopLevelWindows) {
@@ -86,6 +86,8 @@ CMorvenDlg::CMorvenDlg(wxWindow* parent, std::vector<std::string> startFiles)
           }
           platform::DismissOpenBoxes();
       }) {
+    m_runWindow = MakeRunWindow();
+    m_run = std::make_unique<convert::RunController>(*m_runWindow, convert::RunSettings{});
     app::InitUi();
     wxXmlResource::Get()->LoadDialog(this, parent, "102");
     BindControls();
@@ -93,10 +95,10 @@ CMorvenDlg::CMorvenDlg(wxWindow* parent, std::vector<std::string> startFiles)
 }
 
 CMorvenDlg::~CMorvenDlg() {
-    // Normally the close step has already ended the job; this covers a window destroyed
-    // without closing, so that no converter outlives it.
-    delete m_pJob;
-    m_pJob = nullptr;
+    // Normally the close step has already ended the run; this covers a window destroyed
+    // without closing, so that no converter outlives it, while the window's side of the
+    // run and the progress folder are still there.
+    m_run.reset();
 }
 
 wxTextCtrl* CMorvenDlg::OutputDirEdit() const {
@@ -152,8 +154,7 @@ void CMorvenDlg::OnInitDialog(wxInitDialogEvent& event) {
 void CMorvenDlg::InitialiseWindow() {
     // 1. Controls are bound (constructor). 2. The window's icons.
     if (m_hIcon.IsOk()) SetIcon(m_hIcon);
-    // 3. No job yet.
-    m_pJob = nullptr;
+    // 3. No job yet: the run is idle.
     // 4. Default output directory: the top of the space the user may write.
     OutputDirEdit()->SetValue(wxGetHomeDir());
 
@@ -206,17 +207,9 @@ void CMorvenDlg::OnCharHook(wxKeyEvent& event) {
 void CMorvenDlg::OnClose(wxCloseEvent&) { CloseStep(); }
 
 void CMorvenDlg::CloseStep() {
-    // The run ends here: nothing due (a row start, the news of a tool's end) starts anything.
-    m_bRunning = false;
-    m_bInRowStart = false;
-    m_bRowStartDue = false;
-    if (m_pJob != nullptr) {
-        m_pJob->Stop(BriskFFmpeg::StopKind::FinishOutput);  // ends the converter and waits for the job's worker
-        const JobOutcome outcome = m_pJob->Outcome();
-        delete m_pJob;
-        m_pJob = nullptr;
-        EndRow(convert::DescribeOutcome(outcome), LogEntryOf(outcome));  // the row ends in the log too
-    }
+    // The run ends here: each running converter finishes a playable output, nothing due
+    // starts anything, and each row ends in the log too.
+    m_run->Close();
     m_timer.Stop();
     m_pauseTimer.Stop();
     if (IsModal()) {

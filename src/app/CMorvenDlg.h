@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/contract.h"
+#include "convert/run_controller.h"
 #include "convert/outcome.h"
 #include "convert/run_log.h"
 #include "platform/input_list.h"
@@ -86,10 +87,6 @@ private:
     wxGauge* m_progress = nullptr;                     // 1008, 0..1000
     std::array<wxChoice*, 10> m_lists{};               // 1009 format, 1010..1018 parameters
     CExplorer1 m_banner;                               // 1026, the web banner
-    BriskFFmpeg* m_pJob = nullptr;                     // the running conversion job, owned
-    int m_nRowCount = 0;                               // rows taken at the start of a run
-    char m_szCommand[convert::kCommandCapacity] = {};  // command line of the current job (UTF-8)
-    int m_nCurrentRow = 0;                             // row being converted
     std::string m_szAppDir;                            // program directory (UTF-8), no trailing separator
     std::string m_szVideoBitrate;                      // option strings (UTF-8), fed to the command line
     std::string m_szVideoCodec;
@@ -99,14 +96,10 @@ private:
     std::string m_szSampleRate;
     std::string m_szAudioBitrate;
     std::string m_szChannels;
-    wxTimer m_timer;                                 // timer 1: polls a running conversion
-    wxTimer m_pauseTimer;                            // one-shot: the full bar's pause between rows
-    std::chrono::milliseconds m_rowPause{1000};      // how long the full bar stays between rows
-    std::vector<convert::RowOutcome> m_rowOutcomes;  // what became of each row of this run
-    bool m_bRunning = false;                         // a run is in progress (until its end, a stop or a close)
-    bool m_bInRowStart = false;                      // a row start is due or under way (its question may be open)
-    bool m_bRowStartDue = false;                     // the next row's start is due and has not begun
-    bool m_bAskingStop = false;                      // the stop question is open: the run does not move on
+    wxTimer m_timer;       // timer 1: polls the running conversions
+    wxTimer m_pauseTimer;  // one-shot: the full bar's pause between rows
+    // The conversion run: made with the window, it owns the rows' jobs and outcomes.
+    std::unique_ptr<convert::RunController> m_run;
     wxWindow* m_focusBeforeRun = nullptr;            // the editing control the run took the focus from
     bool m_bInitialised = false;
     std::vector<std::string> m_startFiles;       // from the command line, taken at start-up
@@ -115,8 +108,6 @@ private:
     // This copy's own folder (the progress file): made once the end requests are watched,
     // so that a request never finds it made and unwatched, and removed before they are not.
     platform::PrivateFolder m_runFolder;
-    // What the log says of a row the close step ends.
-    std::string m_closeReason = "stopped when the window closed";
 
     // Parameter list by control id (1009..1018).
     wxChoice* List(int id) const { return m_lists[static_cast<std::size_t>(id - IDC_FORMAT)]; }
@@ -166,35 +157,15 @@ private:
     void OnTimer(wxTimerEvent& event);
     // The full bar's pause between two rows is over: the bar starts again from 0.
     void OnPauseEnd(wxTimerEvent& event);
-    // Names the output of row m_nCurrentRow, asks before overwriting, and starts its job.
-    void RowStart();
-    // The row start of the next row, run after the event that ended the previous one; then
-    // the full bar's pause.
-    void StartNextRow();
-    // The job's tool has ended (its worker says so at once; the tick looks as well): the
-    // row ends, and the next row starts or the run completes.
-    void OnRowEnd();
-    // Ends the current row and moves the run on.
-    void AdvanceRun();
-    // The last row has ended: the controls come back and the completion box is shown.
-    void CompleteRun();
-    // Asks whether to stop the run and, on OK, stops it.
+    // Asks whether to stop the run and tells the run the answer.
     void AskToStop();
-    // Ends the running tool with its unfinished output thrown away; the current row reads
-    // "已停止", the rows below keep waiting, and the controls come back.
-    void StopRun();
-    // Back to idle after a run: both timers end, the controls come back.
-    void EndRunState();
-    // The current row has ended: its outcome is kept for the row and the completion box,
-    // and the log gets an entry.
-    void EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry);
-    convert::LogEntry LogEntryOf(const JobOutcome& outcome) const;
-    // The progress file of this copy's running conversion.
-    std::string ProgressFile() const;
-    // Rewrites every row's status and moves the bar with the running file.
-    void RefreshStatuses(bool complete);
     // Enables or disables the editing controls, in the run's order.
     void EnableEditing(bool enable);
+    // The window's side of the run (convert::RunView): the rows and choices, the
+    // questions, the statuses and the bar.
+    class RunWindow;
+    std::unique_ptr<convert::RunView> MakeRunWindow();
+    std::unique_ptr<convert::RunView> m_runWindow;
 
     // ---- input list and output folder ----
     void OnAdd(wxCommandEvent& event);

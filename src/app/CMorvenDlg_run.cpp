@@ -1,10 +1,10 @@
-// The conversion run: "立即转换" walks the input list from the top row down, one job per
-// row. Each job's worker tells the window the moment its tool ends; timer 1 follows the
-// running job through its progress file once a second and looks for the end as well.
-// Nothing here sleeps or waits on the window's thread: the next row starts after the
-// event that ended the previous one has been handled, and the full bar's pause between
-// two rows is a one-shot timer. During a run the same button stops it.
-#include <cstring>
+// The conversion run as the window shows it: "立即转换" starts the run (convert::
+// RunController) over the input list, timer 1 ticks it once a second, and the window
+// answers for the run through RunWindow: the rows and choices, the overwrite question,
+// the statuses, the bar and the completion box. During a run the same button stops it.
+// Nothing here sleeps or waits on the window's thread.
+#include <algorithm>
+#include <thread>
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/gauge.h>
@@ -12,10 +12,11 @@
 #include <wx/textctrl.h>
 
 #include "app/CMorvenDlg.h"
-#include "convert/brisk.h"
 #include "convert/outcome.h"
+#include "convert/run_controller.h"
 #include "convert/run_log.h"
 #include "convert/run_naming.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/narrow.h"
 
@@ -35,6 +36,59 @@ constexpr int kEditingControls[] = {
     IDC_DELETE,       IDC_CLEAR,       IDC_MOVE_UP,       IDC_MOVE_DOWN,     IDC_SET_OUTPUT_DIR, IDC_CONVERT};
 
 }  // namespace
+
+class CMorvenDlg::RunWindow final : public convert::RunView {
+public:
+    explicit RunWindow(CMorvenDlg& dlg) : d_(dlg) {}
+
+    std::string RowPath(int row) const override { return platform::ToNarrow(d_.m_list.Path(row)); }
+    std::string OutputDir() const override { return platform::ToNarrow(d_.OutputDirEdit()->GetValue()); }
+    std::string FormatLabel() const override {
+        return platform::ToNarrow(d_.List(IDC_FORMAT)->GetStringSelection());
+    }
+    convert::OptionSlots Options() const override { return d_.CurrentOptions(); }
+    bool AskOverwrite(const std::string& dir, const std::string& base, const std::string& ext) override {
+        wxMessageDialog question(&d_,
+                                 wxString::Format(U("输出目录%s中，已经有%s.%s，是否要覆盖？"), platform::FromNarrow(dir),
+                                                  platform::FromNarrow(base), platform::FromNarrow(ext)),
+                                 U("提示"), wxOK | wxCANCEL);
+        return question.ShowModal() == wxID_OK;
+    }
+    void ShowStatus(int row, const std::string& status) override {
+        if (row < d_.m_list.Count()) d_.m_list.SetStatus(row, platform::FromNarrow(status));
+    }
+    void ShowTip(int row, const std::string& tip) override {
+        if (row < d_.m_list.Count()) d_.m_list.SetTip(row, platform::FromNarrow(tip));
+    }
+    int Bar() const override { return d_.m_progress->GetValue(); }
+    void SetBar(int value) override { d_.m_progress->SetValue(value); }
+    void Later(std::function<void()> step) override { d_.CallAfter(std::move(step)); }
+    void StartPause(std::chrono::milliseconds length) override {
+        d_.m_pauseTimer.StartOnce(static_cast<int>(length.count()));
+    }
+    void StopPause() override { d_.m_pauseTimer.Stop(); }
+    void RunOver(bool complete, const std::vector<convert::FinishedRow>& rows) override {
+        d_.m_timer.Stop();
+        d_.EnableEditing(true);
+        if (!complete) return;
+        const auto failed = std::count_if(rows.begin(), rows.end(),
+                                          [](const convert::FinishedRow& r) { return r.outcome.failed; });
+        const int done = static_cast<int>(rows.size()) - static_cast<int>(failed);
+        // A user who went elsewhere during a long run hears of its end from the desktop.
+        if (!d_.IsActive()) {
+            d_.m_notifier->Notify(&d_, U("转换完成"),
+                                  wxString::Format(U("%d 个文件已转换，%d 个失败"), done, static_cast<int>(failed)));
+        }
+        wxMessageBox(platform::FromNarrow(convert::CompletionText(rows, convert::DefaultLogPath())), U("转换完成"),
+                     wxOK, nullptr);
+        d_.m_progress->SetValue(1000);
+    }
+
+private:
+    CMorvenDlg& d_;
+};
+
+std::unique_ptr<convert::RunView> CMorvenDlg::MakeRunWindow() { return std::make_unique<RunWindow>(*this); }
 
 void CMorvenDlg::EnableEditing(bool enable) {
     if (!enable) {
@@ -68,8 +122,8 @@ void CMorvenDlg::EnableEditing(bool enable) {
 }
 
 void CMorvenDlg::OnConvert(wxCommandEvent&) {
-    if (m_bRunning) {
-        AskToStop();
+    if (m_run->Running()) {
+        if (m_run->GetState() == convert::RunController::State::kRunning) AskToStop();
         return;
     }
     if (m_list.Count() == 0) {
@@ -86,232 +140,28 @@ void CMorvenDlg::OnConvert(wxCommandEvent&) {
 
     // What killed converters of this folder left behind goes before new work begins.
     platform::RemoveLeftPartFiles(platform::ToNarrow(dir));
-    m_bRunning = true;
     EnableEditing(false);
     for (profiles::ParamList list : profiles::kOptionLists) {
         if (list != profiles::kAudioCodec) DeriveOption(list);
     }
-    m_progress->SetValue(0);
-    m_nRowCount = m_list.Count();
-    m_nCurrentRow = 0;
-    m_rowOutcomes.assign(static_cast<std::size_t>(m_nRowCount), {});
+    convert::RunSettings& settings = m_run->Settings();
+    settings.toolDir = m_szAppDir;
+    // Without a folder of its own the copy falls back on progress.txt beside vv.exe.
+    settings.progressDir = m_runFolder.Path().empty() ? m_szAppDir : m_runFolder.Path();
+    settings.cores = std::max(1u, std::thread::hardware_concurrency());
+    settings.rowsAtOnce = convert::RowsAtOnce(platform::EnvironmentValue("TOLVANI_JOBS"), settings.cores);
     m_list.ClearTips();
-    RowStart();
-    if (!m_bRunning) return;  // the window closed while the overwrite question was open
     m_timer.Start(kPollMilliseconds);
-    if (m_pJob == nullptr) CallAfter(&CMorvenDlg::OnRowEnd);  // a row that could not start has ended
+    m_run->Start(m_list.Count());
 }
 
-void CMorvenDlg::RowStart() {
-    m_bInRowStart = true;
-    const wxString dir = OutputDirEdit()->GetValue();
-    const std::string d = platform::ToNarrow(dir);
-    const std::string e = convert::OutputExtension(platform::ToNarrow(List(IDC_FORMAT)->GetStringSelection()));
-    const std::string in = platform::ToNarrow(m_list.Path(m_nCurrentRow));
-    const std::string base = convert::BaseName(in);
+void CMorvenDlg::OnPauseEnd(wxTimerEvent&) { m_run->PauseOver(); }
 
-    std::string out = convert::OutputPath(d, "", base, e);
-    // Never offer to overwrite the input itself, however its path is spelt.
-    if (convert::SameFile(out, in)) out = convert::OutputPath(d, convert::kNewPrefix, base, e);
-    if (convert::FileExists(out)) {
-        wxMessageDialog question(this,
-                                 wxString::Format(U("输出目录%s中，已经有%s.%s，是否要覆盖？"), dir,
-                                                  platform::FromNarrow(base), platform::FromNarrow(e)),
-                                 U("提示"), wxOK | wxCANCEL);
-        const int answer = question.ShowModal();
-        if (!m_bRunning) {  // the window was closed while the question was open
-            m_bInRowStart = false;
-            return;
-        }
-        if (answer != wxID_OK) out = convert::RenamedOutputPath(d, base, e);
-    }
-
-    const convert::ComposedCommand command = convert::ComposeCommand(in, CurrentOptions(), out);
-    if (!command.ok) {
-        // Too long for the tool's command line: this row fails instead of running cut short.
-        m_szCommand[0] = '\0';
-        EndRow(convert::CommandTooLong(command.error), {in, {}, "not started: " + command.error, {}, {}});
-        m_bInRowStart = false;
-        return;
-    }
-    std::memcpy(m_szCommand, command.command.c_str(), command.command.size() + 1);
-    const std::string progress = ProgressFile();
-    convert::ResetProgress(progress);
-    std::string handover = convert::kProgressFileVariable;  // NAME=path for vv.exe's environment
-    handover += '=';
-    handover += progress;
-    // The worker's news of the tool's end reaches the window as an event on its own thread.
-    m_pJob = new BriskFFmpeg(m_szCommand, m_szAppDir, {handover}, [this] { CallAfter(&CMorvenDlg::OnRowEnd); });
-    m_bInRowStart = false;
-}
-
-void CMorvenDlg::StartNextRow() {
-    if (!m_bRunning || !m_bRowStartDue) return;  // stopped or closed meanwhile, or already started
-    if (m_bAskingStop) return;                   // the answer to the stop question decides
-    m_bRowStartDue = false;
-    RowStart();
-    if (!m_bRunning) return;
-    RefreshStatuses(false);
-    // The full bar stays for the pause, while the new row runs and the window answers.
-    m_pauseTimer.StartOnce(static_cast<int>(m_rowPause.count()));
-    if (m_pJob == nullptr) CallAfter(&CMorvenDlg::OnRowEnd);  // a row that could not start has ended
-}
-
-void CMorvenDlg::OnPauseEnd(wxTimerEvent&) {
-    if (!m_bRunning) return;
-    m_progress->SetValue(0);
-    RefreshStatuses(false);
-}
-
-void CMorvenDlg::OnTimer(wxTimerEvent&) {
-    if (!m_bRunning) return;
-    // A tick while a row start is due or waits for the overwrite question, or while the
-    // stop question is open, only refreshes texts.
-    if (!m_bInRowStart && !m_bAskingStop && (m_pJob == nullptr || m_pJob->IsFinished())) {
-        AdvanceRun();
-        if (!m_bRunning) return;  // the run is complete
-    }
-    RefreshStatuses(false);
-}
-
-void CMorvenDlg::OnRowEnd() {
-    // The news may be late: the tick has handled that job already, or the run is over.
-    if (!m_bRunning || m_bInRowStart || m_bAskingStop) return;
-    if (m_pJob != nullptr && !m_pJob->IsFinished()) return;
-    AdvanceRun();
-    if (m_bRunning) RefreshStatuses(false);
-}
-
-void CMorvenDlg::AdvanceRun() {
-    if (m_pJob != nullptr) {
-        const JobOutcome outcome = m_pJob->Outcome();
-        delete m_pJob;
-        m_pJob = nullptr;
-        EndRow(convert::DescribeOutcome(outcome), LogEntryOf(outcome));
-    }
-    if (m_nCurrentRow < m_nRowCount - 1) {
-        m_pauseTimer.Stop();  // a pause under way gives way to the next row's own
-        m_progress->SetValue(1000);
-        ++m_nCurrentRow;
-        m_bInRowStart = true;
-        m_bRowStartDue = true;
-        CallAfter(&CMorvenDlg::StartNextRow);
-    } else {
-        CompleteRun();
-    }
-}
-
-void CMorvenDlg::CompleteRun() {
-    EndRunState();
-    m_progress->SetValue(1000);
-    RefreshStatuses(true);
-    const auto failed = std::count_if(m_rowOutcomes.begin(), m_rowOutcomes.end(),
-                                      [](const convert::RowOutcome& o) { return o.failed; });
-    // A user who went elsewhere during a long run hears of its end from the desktop.
-    if (!IsActive()) {
-        m_notifier->Notify(this, U("转换完成"),
-                           wxString::Format(U("%d 个文件已转换，%d 个失败"), m_nRowCount - static_cast<int>(failed),
-                                            static_cast<int>(failed)));
-    }
-    std::vector<convert::FinishedRow> rows;
-    for (int i = 0; i < m_nRowCount; ++i) {
-        rows.push_back({platform::ToNarrow(m_list.Path(i)), m_rowOutcomes[static_cast<std::size_t>(i)]});
-    }
-    wxMessageBox(platform::FromNarrow(convert::CompletionText(rows, convert::DefaultLogPath())), U("转换完成"), wxOK,
-                 nullptr);
-    m_progress->SetValue(1000);
-}
+void CMorvenDlg::OnTimer(wxTimerEvent&) { m_run->Tick(); }
 
 void CMorvenDlg::AskToStop() {
-    m_bAskingStop = true;
+    m_run->BeginStopQuestion();
     wxMessageDialog question(this, U("是否停止转换？"), U("提示"), wxOK | wxCANCEL);
-    const int answer = question.ShowModal();
-    m_bAskingStop = false;
-    if (!m_bRunning) return;  // the window was closed while the question was open
-    if (answer == wxID_OK) {
-        StopRun();
-        return;
-    }
-    // The run goes on as if nothing had happened: what came meanwhile is taken up now.
-    CallAfter(m_bRowStartDue ? &CMorvenDlg::StartNextRow : &CMorvenDlg::OnRowEnd);
-}
-
-void CMorvenDlg::StopRun() {
-    const auto stoppedBeforeStart = [this] {
-        EndRow(convert::StoppedByUser(),
-               {platform::ToNarrow(m_list.Path(m_nCurrentRow)), {}, "stopped by the user before it started", {}, {}});
-    };
-    bool rowEnded = false;  // the current row ended by itself before the stop
-    if (m_pJob != nullptr) {
-        m_pJob->Stop(BriskFFmpeg::StopKind::DiscardOutput);  // nothing to do if it has finished
-        const JobOutcome outcome = m_pJob->Outcome();
-        delete m_pJob;
-        m_pJob = nullptr;
-        rowEnded = outcome.kind != JobOutcome::Kind::Discarded;
-        EndRow(rowEnded ? convert::DescribeOutcome(outcome) : convert::StoppedByUser(), LogEntryOf(outcome));
-    } else if (m_bInRowStart) {
-        stoppedBeforeStart();  // its start was due: it never began
-    } else {
-        rowEnded = true;  // it could not start, and has its outcome already
-    }
-    if (rowEnded) {
-        // The stop came while the row was ending: it keeps what it achieved, and the run
-        // stops at the next row, or is complete when there is none.
-        if (m_nCurrentRow == m_nRowCount - 1) {
-            CompleteRun();
-            return;
-        }
-        ++m_nCurrentRow;
-        stoppedBeforeStart();
-    }
-    EndRunState();
-    RefreshStatuses(false);
-}
-
-void CMorvenDlg::EndRunState() {
-    m_bRunning = false;
-    m_bInRowStart = false;
-    m_bRowStartDue = false;
-    EnableEditing(true);
-    m_timer.Stop();
-    m_pauseTimer.Stop();
-}
-
-convert::LogEntry CMorvenDlg::LogEntryOf(const JobOutcome& outcome) const {
-    std::string result;
-    switch (outcome.kind) {
-        case JobOutcome::Kind::Exited: result = "exit status " + std::to_string(outcome.code); break;
-        case JobOutcome::Kind::Signalled: result = "ended by signal " + std::to_string(outcome.code); break;
-        case JobOutcome::Kind::StartFailed: result = "not started: " + outcome.reason; break;
-        case JobOutcome::Kind::Discarded: result = "stopped by the user; the unfinished output was discarded"; break;
-        case JobOutcome::Kind::Terminated:
-        case JobOutcome::Kind::Running: result = m_closeReason; break;
-    }
-    return {platform::ToNarrow(m_list.Path(m_nCurrentRow)), m_szCommand, result, outcome.elapsed, outcome.outputTail};
-}
-
-void CMorvenDlg::EndRow(const convert::RowOutcome& outcome, const convert::LogEntry& entry) {
-    const auto row = static_cast<std::size_t>(m_nCurrentRow);
-    if (row < m_rowOutcomes.size()) m_rowOutcomes[row] = outcome;
-    m_list.SetTip(m_nCurrentRow, platform::FromNarrow(outcome.Tip()));
-    convert::AppendToLog(convert::DefaultLogPath(), entry);  // a log that cannot be written is skipped
-}
-
-std::string CMorvenDlg::ProgressFile() const {
-    // Without a folder of its own the copy falls back on progress.txt beside vv.exe.
-    return convert::ProgressFilePath(m_runFolder.Path().empty() ? m_szAppDir : m_runFolder.Path());
-}
-
-void CMorvenDlg::RefreshStatuses(bool complete) {
-    for (int i = 0; i < m_nRowCount && i < m_list.Count(); ++i) {
-        const convert::RowOutcome& outcome = m_rowOutcomes[static_cast<std::size_t>(i)];
-        const convert::RowState state =
-            convert::StateOfRow(i, m_nCurrentRow, complete, outcome.failed, outcome.stopped);
-        int v = 0;
-        if (state == convert::RowState::Running) {
-            v = convert::ReadProgress(ProgressFile());
-            if (convert::ProgressInRange(v) && v > m_progress->GetValue()) m_progress->SetValue(v);
-        }
-        m_list.SetStatus(i, platform::FromNarrow(convert::StatusText(state, v)));
-    }
+    const bool stop = question.ShowModal() == wxID_OK;
+    m_run->EndStopQuestion(stop);
 }

@@ -83,6 +83,18 @@ RowOutcome DescribeOutcome(const JobOutcome& job) {
     return out;
 }
 
+std::string LogResult(const JobOutcome& job, const std::string& closeReason) {
+    switch (job.kind) {
+        case JobOutcome::Kind::Exited: return "exit status " + std::to_string(job.code);
+        case JobOutcome::Kind::Signalled: return "ended by signal " + std::to_string(job.code);
+        case JobOutcome::Kind::StartFailed: return "not started: " + job.reason;
+        case JobOutcome::Kind::Discarded: return "stopped by the user; the unfinished output was discarded";
+        case JobOutcome::Kind::Terminated:
+        case JobOutcome::Kind::Running: break;
+    }
+    return closeReason;
+}
+
 RowOutcome CommandTooLong(const std::string& error) { return {true, kCategoryTooLong, error, {}}; }
 
 RowOutcome StoppedByUser() { return {false, {}, {}, {}, true}; }

@@ -37,6 +37,9 @@ const char* FailureCategory(int exitStatus, std::string_view reason);
 // What became of a finished job.
 RowOutcome DescribeOutcome(const JobOutcome& job);
 
+// What the log says of how a job ended; `closeReason` for a tool the window's closing ended.
+std::string LogResult(const JobOutcome& job, const std::string& closeReason);
+
 // A row whose command line did not fit the tool's limit: `error` says by how much.
 RowOutcome CommandTooLong(const std::string& error);
 

@@ -163,7 +163,7 @@ TEST_F(A11yTest, TheRowsStatusesAndReasonsAreReadBeforeDuringAndAfterARun) {
     guitest::Press(dlg_, IDC_CONVERT);
     ASSERT_TRUE(guitest::WaitUntil(
         [&] {
-            return Peer(dlg_).m_nCurrentRow == 1 && Peer(dlg_).m_pJob != nullptr &&
+            return Peer(dlg_).CurrentRow() == 1 && Peer(dlg_).Job() != nullptr &&
                    Peer(dlg_).m_list.Status(1) == "40%";
         },
         30s));

@@ -139,7 +139,7 @@ TEST_F(DialogTest, StartsWithTheTemplatesControlsInPlace) {
 
 TEST_F(DialogTest, InitialStateIsReadyForAConversion) {
     CMorvenDlg& d = *dlg_;
-    EXPECT_EQ(Peer(d).m_pJob, nullptr);
+    EXPECT_EQ(Peer(d).Job(), nullptr);
     EXPECT_EQ(Peer(d).m_nSelectedRow, -1);
     EXPECT_EQ(Peer(d).OutputDirEdit()->GetValue(), wxGetHomeDir());
 
@@ -249,7 +249,7 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
             guitest::Yield();
             sim.MouseClick();
             ASSERT_TRUE(
-                guitest::WaitUntil([&] { return Peer(d).m_pJob && (tool = Peer(d).m_pJob->ProcessId()) > 0; }, 10s));
+                guitest::WaitUntil([&] { return Peer(d).Job() && (tool = Peer(d).Job()->ProcessId()) > 0; }, 10s));
             sim.Char(WXK_ESCAPE);
         });
         // A safety net so that a lost Escape fails the test instead of hanging it.
@@ -257,7 +257,7 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
         guard.Bind(wxEVT_TIMER, [&d](wxTimerEvent&) { d.EndModal(wxID_ABORT); });
         guard.StartOnce(10000);
         EXPECT_EQ(d.ShowModal(), wxID_CANCEL);
-        EXPECT_EQ(Peer(d).m_pJob, nullptr);
+        EXPECT_EQ(Peer(d).Job(), nullptr);
     }
     ASSERT_GT(tool, 0);
     EXPECT_TRUE(::kill(tool, 0) != 0 && errno == ESRCH);

@@ -116,7 +116,7 @@ protected:
 
     std::vector<wxString> Statuses() const { return Peer(dlg_).Statuses(); }
 
-    bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).m_pJob != nullptr; }
+    bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).Job() != nullptr; }
 
     // The tooltip a row shows with the real pointer resting on it.
     wxString HoverTip(long row) {
@@ -373,22 +373,23 @@ TEST_F(RunTest, WhileTheOverwriteQuestionIsOpenTheTicksGoOnRefreshingTheRows) {
     // user reads the rows and presses Enter (OK).
     std::vector<wxString> during;
     bool jobDuring = true;
-    int rowDuring = -1, ticksAtQuestion = 0;
+    auto stateDuring = convert::RunController::State::kIdle;
+    int ticksAtQuestion = 0;
     Boxes boxes([&](wxDialog*, const wxString& text) -> Boxes::Answer {
         if (!text.StartsWith(U("输出目录"))) return {};  // the completion box
         ticksAtQuestion = ticks_;
         return {wxID_NONE, "Return", [&] {
                     if (ticks_ <= ticksAtQuestion) return false;
                     during = Statuses();
-                    jobDuring = Peer(dlg_).m_pJob != nullptr;
-                    rowDuring = Peer(dlg_).m_nCurrentRow;
+                    jobDuring = Peer(dlg_).Job() != nullptr;
+                    stateDuring = Peer(dlg_).Run().GetState();
                     return true;
                 }};
     });
     ConvertAll();
     EXPECT_FALSE(jobDuring);
-    EXPECT_EQ(rowDuring, 1);
-    EXPECT_EQ(during, (std::vector<wxString>{U("已完成"), U("100%")}));  // the previous file's last value
+    EXPECT_EQ(stateDuring, convert::RunController::State::kAskingOverwrite);
+    EXPECT_EQ(during, (std::vector<wxString>{U("已完成"), U("等待")}));  // b has not started
     EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("已完成")}));
     EXPECT_EQ(ProbeCodec(dir_ / "out" / "b.mp4"), "mpeg4");  // Enter answered OK: overwritten
     EXPECT_FALSE(fs::exists(dir_ / "out" / U("重命名b.mp4").utf8_string()));
@@ -434,7 +435,7 @@ TEST_F(RunTest, DuringThePauseBetweenRowsTheWindowAnswersAndACloseStartsNothingM
         Peer(dlg_).m_list.InsertRow(0, platform::FromNarrow((dir_ / "in" / name).string()));
     }
     // The full bar's pause, long enough for what the user does in it on a busy machine.
-    Peer(dlg_).m_rowPause = 60s;
+    Peer(dlg_).Run().Settings().pause = 60s;
     int paints = 0;
     dlg_->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
         ++paints;
@@ -475,7 +476,7 @@ TEST_F(RunTest, DuringThePauseBetweenRowsTheWindowAnswersAndACloseStartsNothingM
     EXPECT_TRUE(aboutClosed);
     EXPECT_EQ(boxes.closedWith, std::vector<int>{wxID_CANCEL});  // by Esc
     EXPECT_EQ(boxes.texts, std::vector<wxString>{U("关于")});    // no question, no completion box
-    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+    EXPECT_EQ(Peer(dlg_).Job(), nullptr);
     EXPECT_FALSE(Peer(dlg_).m_pauseTimer.IsRunning());
     std::ifstream calls(tool / "calls.log");
     const std::string started((std::istreambuf_iterator<char>(calls)), {});
@@ -489,13 +490,13 @@ TEST_F(RunTest, ClosingMidRunEndsTheConverterAndKeepsItsPartialOutput) {
     guitest::Press(dlg_, IDC_CONVERT);
     pid_t pid = -1;
     ASSERT_TRUE(
-        guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (pid = Peer(dlg_).m_pJob->ProcessId()) > 0; }, 10s));
+        guitest::WaitUntil([&] { return Peer(dlg_).Job() && (pid = Peer(dlg_).Job()->ProcessId()) > 0; }, 10s));
     // Part of the way through, the window closes: vv.exe is asked to stop and finishes the
     // file, which a player can open.
     ASSERT_TRUE(guitest::WaitUntil([&] { return convert::ReadProgress(Peer(dlg_).ProgressFile()) > 0; }, 10s));
-    ASSERT_FALSE(Peer(dlg_).m_pJob->IsFinished());
+    ASSERT_FALSE(Peer(dlg_).Job()->IsFinished());
     dlg_->Close();
-    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+    EXPECT_EQ(Peer(dlg_).Job(), nullptr);
     EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH);
     EXPECT_EQ(ProbeCodec(dir_ / "out" / "long.3g2"), "h264");
 }
@@ -527,7 +528,7 @@ TEST_F(RunTest, StopDuringARunThrowsTheUnfinishedFileAwayAndANewRunStartsFromThe
     pid_t pid = -1;
     ASSERT_TRUE(guitest::WaitUntil(
         [&] {
-            return Peer(dlg_).m_nCurrentRow == 1 && Peer(dlg_).m_pJob && (pid = Peer(dlg_).m_pJob->ProcessId()) > 0 &&
+            return Peer(dlg_).CurrentRow() == 1 && Peer(dlg_).Job() && (pid = Peer(dlg_).Job()->ProcessId()) > 0 &&
                    convert::ReadProgress(Peer(dlg_).ProgressFile()) > 0;
         },
         60s));
@@ -545,14 +546,14 @@ TEST_F(RunTest, StopDuringARunThrowsTheUnfinishedFileAwayAndANewRunStartsFromThe
     ASSERT_TRUE(guitest::WaitUntil([&] { return boxes.closedWith.size() == 1; }, 20s));
     EXPECT_EQ(stopCaption, U("提示"));
     guitest::Yield(10);
-    ASSERT_TRUE(Peer(dlg_).m_bRunning);
-    ASSERT_NE(Peer(dlg_).m_pJob, nullptr);
-    EXPECT_EQ(Peer(dlg_).m_pJob->ProcessId(), pid);
+    ASSERT_TRUE(Peer(dlg_).Running());
+    ASSERT_NE(Peer(dlg_).Job(), nullptr);
+    EXPECT_EQ(Peer(dlg_).Job()->ProcessId(), pid);
     EXPECT_EQ(::kill(pid, 0), 0);
 
     // OK: vv.exe is asked to stop and throw its file away, and ends by itself.
     guitest::Click(button);
-    ASSERT_TRUE(guitest::WaitUntil([&] { return !Peer(dlg_).m_bRunning; }, 20s));
+    ASSERT_TRUE(guitest::WaitUntil([&] { return !Peer(dlg_).Running(); }, 20s));
     EXPECT_TRUE(::kill(pid, 0) != 0 && errno == ESRCH);
     EXPECT_EQ(Statuses(), (std::vector<wxString>{U("已完成"), U("已停止"), U("等待")}));
     EXPECT_EQ(HoverTip(1), U("转换已停止"));
@@ -610,7 +611,7 @@ TEST_F(RunTest, AStopKeepsTheFileTheUserHadAndLeavesNothingBehind) {
     EXPECT_TRUE(fs::exists(livePart));
     ::kill(::getpid(), SIGTERM);
     ASSERT_TRUE(guitest::WaitUntil([&] { return !dlg_->IsShown(); }, 10s));
-    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+    EXPECT_EQ(Peer(dlg_).Job(), nullptr);
 
     std::ifstream in(out / "long.3g2");
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "the user's own");
@@ -722,28 +723,4 @@ TEST_F(RunTest, TheEndOfARunIsNotifiedOnlyWhenTheUserIsElsewhere) {
         if (other) other->Destroy();
     }
     EXPECT_EQ(seen->seen, std::vector<wxString>{U("转换完成|0 个文件已转换，1 个失败")});
-}
-
-TEST_F(RunTest, RunningRowShowsItsProgressAndTheBarNeverGoesBack) {
-    // A stand-in tool that runs until ended, so that only the test moves the progress.
-    const fs::path tool = dir_ / "tool";
-    fs::create_directories(tool);
-    fs::copy_file(FAKE_TOOL, tool / "vv.exe");
-    Peer(dlg_).m_szAppDir = tool.string();
-    Peer(dlg_).m_list.InsertRow(0, "/v/clip.avi");
-    Peer(dlg_).m_nRowCount = 1;
-    Peer(dlg_).m_nCurrentRow = 0;
-    Peer(dlg_).m_rowOutcomes.assign(1, {});
-    Peer(dlg_).m_bRunning = true;
-    Peer(dlg_).m_pJob = new BriskFFmpeg(("vv.exe hang " + (tool / "pids").string()).c_str(), tool.string());
-
-    const std::pair<const char*, const char*> cases[] = {{"1000", "100%"}, {"999", "99%"},  {"1001", "--%"},
-                                                         {"-5", "--%"},    {"45abc", "4%"}, {"", "0%"}};
-    for (const auto& [value, shown] : cases) {
-        std::ofstream(Peer(dlg_).ProgressFile()) << value;
-        wxTimerEvent tick(Peer(dlg_).m_timer);
-        dlg_->GetEventHandler()->ProcessEvent(tick);
-        EXPECT_EQ(Peer(dlg_).m_list.Status(0), shown) << value;
-    }
-    EXPECT_EQ(Peer(dlg_).m_progress->GetValue(), 1000);  // lower values later did not move it back
 }

@@ -55,7 +55,7 @@ protected:
         }
     }
     std::vector<wxString> Statuses() const { return Peer(dlg_).Statuses(); }
-    bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).m_pJob != nullptr; }
+    bool Running() const { return Peer(dlg_).m_timer.IsRunning() || Peer(dlg_).Job() != nullptr; }
 
     static inline const std::string kRunDir = WINE_RUN_DIR;
     // The window's messages (its timer's among them) are dispatched by the active event
@@ -90,7 +90,7 @@ TEST_F(WindowsRunTest, StoppingOrClosingTheWindowMidRunLeavesNoConverter) {
         guitest::Press(dlg_, IDC_CONVERT);
         pid_t tool = -1;
         EXPECT_TRUE(
-            guitest::WaitUntil([&] { return Peer(dlg_).m_pJob && (tool = Peer(dlg_).m_pJob->ProcessId()) > 0; }, 30s));
+            guitest::WaitUntil([&] { return Peer(dlg_).Job() && (tool = Peer(dlg_).Job()->ProcessId()) > 0; }, 30s));
         // Well into the conversion: the converter has run for two seconds.
         guitest::WaitUntil([] { return false; }, 2s);
         EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{tool});
@@ -127,7 +127,7 @@ TEST_F(WindowsRunTest, StoppingOrClosingTheWindowMidRunLeavesNoConverter) {
     OutputTo("closed");
     tool = startConverter();
     dlg_->Close();
-    EXPECT_EQ(Peer(dlg_).m_pJob, nullptr);
+    EXPECT_EQ(Peer(dlg_).Job(), nullptr);
     EXPECT_TRUE(testproc::Gone(tool));
     EXPECT_EQ(testproc::Leftovers("vv.exe"), std::vector<pid_t>{});
 }

@@ -17,9 +17,6 @@ public:
           m_nSelectedRow(d.m_nSelectedRow),
           m_progress(d.m_progress),
           m_banner(d.m_banner),
-          m_pJob(d.m_pJob),
-          m_nRowCount(d.m_nRowCount),
-          m_nCurrentRow(d.m_nCurrentRow),
           m_szAppDir(d.m_szAppDir),
           m_szVideoBitrate(d.m_szVideoBitrate),
           m_szFrameSize(d.m_szFrameSize),
@@ -28,9 +25,6 @@ public:
           m_szAudioBitrate(d.m_szAudioBitrate),
           m_timer(d.m_timer),
           m_pauseTimer(d.m_pauseTimer),
-          m_rowPause(d.m_rowPause),
-          m_bRunning(d.m_bRunning),
-          m_rowOutcomes(d.m_rowOutcomes),
           m_notifier(d.m_notifier),
           d_(d) {}
 
@@ -42,9 +36,6 @@ public:
     int& m_nSelectedRow;
     wxGauge*& m_progress;
     CExplorer1& m_banner;
-    BriskFFmpeg*& m_pJob;
-    int& m_nRowCount;
-    int& m_nCurrentRow;
     std::string& m_szAppDir;
     std::string& m_szVideoBitrate;
     std::string& m_szFrameSize;
@@ -53,16 +44,18 @@ public:
     std::string& m_szAudioBitrate;
     wxTimer& m_timer;
     wxTimer& m_pauseTimer;
-    std::chrono::milliseconds& m_rowPause;
-    bool& m_bRunning;
-    std::vector<convert::RowOutcome>& m_rowOutcomes;
     std::unique_ptr<RunEndNotifier>& m_notifier;
 
     wxChoice* List(int id) const { return d_.List(id); }
     wxTextCtrl* OutputDirEdit() const { return d_.OutputDirEdit(); }
     convert::OptionSlots CurrentOptions() const { return d_.CurrentOptions(); }
     void OnTimer(wxTimerEvent& tick) { d_.OnTimer(tick); }
-    std::string ProgressFile() const { return d_.ProgressFile(); }
+    convert::RunController& Run() const { return *d_.m_run; }
+    bool Running() const { return d_.m_run->Running(); }
+    // The topmost running row, its job and its progress file (the first one when none runs).
+    int CurrentRow() const { return d_.m_run->TopRow(); }
+    BriskFFmpeg* Job() const { return d_.m_run->JobOf(d_.m_run->TopRow()); }
+    std::string ProgressFile() const { return d_.m_run->ProgressFileOf(d_.m_run->TopRow()); }
     // The status column, top row first.
     std::vector<wxString> Statuses() const {
         std::vector<wxString> out;

@@ -17,7 +17,8 @@
 //                          from DIR, then sleeps until killed
 //   -i INPUT ...           stands in for a conversion, as the window starts vv.exe: notes
 //                          INPUT in calls.log beside itself; an INPUT whose name holds
-//                          "slow" runs until asked to stop, any other fails at once;
+//                          "slow" runs until asked to stop, one that holds "fine" ends
+//                          at once with status 0, any other fails at once;
 //                          "slow-N" first writes N to the progress file the window handed
 //                          it (TOLVANI_PROGRESS_FILE)
 #include <chrono>
@@ -112,7 +113,7 @@ int ToolMain(const std::vector<std::string>& argv) {
         std::ofstream(platform::PathFromUtf8(log), std::ios::app) << argv[2] << '\n';
         const std::string& input = argv[2];
         const auto slow = input.find("slow");
-        if (slow == std::string::npos) return 1;
+        if (slow == std::string::npos) return input.find("fine") != std::string::npos ? 0 : 1;
         if (const std::string progress = platform::EnvironmentValue("TOLVANI_PROGRESS_FILE");
             !progress.empty() && input[slow + 4] == '-') {
             std::ofstream(platform::PathFromUtf8(progress)) << std::atoi(input.c_str() + slow + 5);

@@ -33,7 +33,11 @@ const std::map<std::string, std::string>& ClipRecipes() {
         // A still picture of bars, turned in its display matrix as a phone turns a portrait clip.
         r["bars.mp4"] = "-f lavfi -i smptebars=size=320x240:rate=25:duration=1" + sound + "-c:v libx264";
         for (const char* turn : {"90", "180", "270"}) {
-            r[std::string("turned ") + turn + ".mp4"] = "-i {bars.mp4} -c copy -metadata:s:v:0 rotate=" + std::string(turn);
+            // (FFmpeg 7 sets the turn as the input's; FFmpeg 5 took it as the output's metadata.)
+            r[std::string("turned ") + turn + ".mp4"] = "-display_rotation:v:0 " + std::string(turn) +
+                                                        " -i {bars.mp4} -c copy || -i {bars.mp4} -c copy "
+                                                        "-metadata:s:v:0 rotate=" +
+                                                        turn;
         }
         // HD bars in BT.709, and the same bars as HDR10 (PQ) and HLG in 10-bit HEVC, tagged as
         // cameras tag them.
@@ -83,12 +87,18 @@ protected:
     static std::string In(const std::string& name) {
         const std::string path = Out(name);
         if (fs::exists(path)) return path;
-        std::string options = ClipRecipes().at(name);
-        if (const auto from = options.find('{'); from != std::string::npos) {  // made from another clip
-            const auto end = options.find('}', from);
-            options.replace(from, end + 1 - from, "'" + In(options.substr(from + 1, end - from - 1)) + "'");
+        // The first of the recipe's ways (" || " between them) that makes the clip.
+        std::string recipes = ClipRecipes().at(name);
+        for (std::size_t start = 0; start != std::string::npos && !fs::exists(path);) {
+            const auto bar = recipes.find(" || ", start);
+            std::string options = recipes.substr(start, bar == std::string::npos ? bar : bar - start);
+            start = bar == std::string::npos ? bar : bar + 4;
+            for (auto from = options.find('{'); from != std::string::npos; from = options.find('{')) {
+                const auto end = options.find('}', from);  // made from another clip
+                options.replace(from, end + 1 - from, "'" + In(options.substr(from + 1, end - from - 1)) + "'");
+            }
+            Shell("ffmpeg -v error -y " + options + " '" + path + "' 2>/dev/null");
         }
-        Shell("ffmpeg -v error -y " + options + " '" + path + "'");
         return path;
     }
 

@@ -33,7 +33,9 @@ ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=
   -map 0 -map 1 -map 2 -c:v libx264 -c:a aac -shortest "$work/in/two sounds.mkv"
 clip interlaced.ts "-c:v mpeg2video -flags +ildct+ilme -top 1" "-c:a mp2"
 clip upright.mp4 "-c:v libx264" "-c:a aac"
-ffmpeg -nostdin -v error -y -i "$work/in/upright.mp4" -c copy -metadata:s:v:0 rotate=90 "$work/in/turned.mp4"
+# (FFmpeg 7 sets the turn as the input's; FFmpeg 5 took it as the output's metadata.)
+ffmpeg -nostdin -v error -y -display_rotation:v:0 90 -i "$work/in/upright.mp4" -c copy "$work/in/turned.mp4" 2>/dev/null ||
+  ffmpeg -nostdin -v error -y -i "$work/in/upright.mp4" -c copy -metadata:s:v:0 rotate=90 "$work/in/turned.mp4"
 rm "$work/in/upright.mp4"
 clip hdr10.mp4 "-vf format=yuv420p10le -c:v libx265 -x265-params log-level=error -colorspace bt2020nc
   -color_primaries bt2020 -color_trc smpte2084" "-c:a aac"
