@@ -59,14 +59,14 @@ int main(int argc, char** argv) {
         CMorvenDlg* dlg = new CMorvenDlg();  // a top-level window: freed by Destroy()
         dlg->Show();
         Peer(dlg).OutputDirEdit()->SetValue(platform::FromNarrow((out / "window").string()));
-        for (int i = argc - 1; i >= 1; --i) Peer(dlg).m_list->InsertItem(0, platform::FromNarrow(argv[i]));
+        for (int i = argc - 1; i >= 1; --i) Peer(dlg).m_list.InsertRow(0, platform::FromNarrow(argv[i]));
         slots = Peer(dlg).CurrentOptions();
         const auto start = Clock::now();
         wxTEST_DIALOG(
             {
                 wxCommandEvent press(wxEVT_BUTTON, IDC_CONVERT);
                 dlg->ProcessWindowEvent(press);
-                while (Peer(dlg).m_timer.IsRunning() || Peer(dlg).m_pJob != nullptr) {
+                while (Peer(dlg).m_timer.IsRunning() || Peer(dlg).Running()) {
                     wxYield();
                     wxMilliSleep(5);
                 }
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         const std::string in = argv[i];
         const std::string o = convert::OutputPath((out / "direct").string(), "", convert::BaseName(in), "3gp");
         const auto cmd = convert::ComposeCommand(in, slots, o);
-        BriskFFmpeg job(cmd.command.c_str());
+        BriskFFmpeg job(cmd.command.c_str(), platform::ProgramDirectory());
         while (!job.IsFinished()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     const double directTime = Seconds(start);

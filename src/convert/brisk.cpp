@@ -128,6 +128,7 @@ void BriskFFmpeg::RunTool() {
     platform::ReapGroup(m_process);
     m_outcome.outputTail = end.outputTail;
     m_outcome.elapsed = std::chrono::steady_clock::now() - started;
+    m_outcome.processorTime = end.processorTime;
     if (m_outcome.kind != JobOutcome::Kind::Terminated && m_outcome.kind != JobOutcome::Kind::Discarded) {
         m_outcome.kind = end.signalled ? JobOutcome::Kind::Signalled : JobOutcome::Kind::Exited;
         m_outcome.code = end.code;

@@ -77,6 +77,7 @@ struct JobOutcome {
     std::string reason;                             // for a failure: what went wrong, in one line
     std::string outputTail;                         // the last few kilobytes the tool printed
     std::chrono::steady_clock::duration elapsed{};  // from the tool's start to its end
+    std::chrono::microseconds processorTime{-1};    // what the tool used of the processors; negative when not known
 
     bool Succeeded() const { return kind == Kind::Exited && code == 0; }
 };

@@ -79,6 +79,8 @@ void RunController::Advance() {
         return;
     }
     if (state_ != State::kRunning) return;  // a question is open, or the run is stopping
+    // Rows as busy as the last one that ended: as many at once as leave a core idle.
+    if (rowUse_ > 0 && level_ < settings_.rowsAtOnce && rowUse_ * level_ <= Room()) ++level_;
     while (state_ == State::kRunning && nextRow_ < rowCount_ && static_cast<int>(slots_.size()) < level_) StartRow();
     if (state_ == State::kRunning && slots_.empty() && nextRow_ >= rowCount_) EndRun(true);
 }
@@ -130,6 +132,10 @@ void RunController::EndSlot(std::size_t i) {
     Slot& slot = slots_[i];
     const JobOutcome job = slot.m_pJob->Outcome();
     const RowOutcome outcome = DescribeOutcome(job);
+    const double wall = std::chrono::duration<double>(job.elapsed).count();
+    if (job.Succeeded() && job.processorTime.count() >= 0 && wall > 0.05) {
+        rowUse_ = std::chrono::duration<double>(job.processorTime).count() / wall;
+    }
     outcomes_[static_cast<std::size_t>(slot.row)] = outcome;
     view_.ShowTip(slot.row, outcome.Tip());
     // A log that cannot be written is skipped.
@@ -253,8 +259,10 @@ bool RunController::CoreIdle() {
             slot.at = now;
         }
     }
-    return known && !slots_.empty() && busy <= static_cast<double>(settings_.cores) - kIdleCore;
+    return known && !slots_.empty() && busy <= Room();
 }
+
+double RunController::Room() const { return static_cast<double>(settings_.cores) - kIdleCore; }
 
 int RunController::TopRow() const {
     int top = -1;

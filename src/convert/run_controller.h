@@ -6,9 +6,9 @@
 // the end of the full bar's pause, the news that a job's tool has ended.
 //
 // Rows start top row first. While the rows running leave a core idle (their tools'
-// processor time over the last tick says so), the next waiting row starts beside them,
-// up to the number of rows at once the settings allow; a row that ends makes room for
-// the next at once. Each running row shows its own percentage; the bar follows the
+// processor time says so: over the last tick, or of the last row that ended), the next
+// waiting row starts beside them, up to the number of rows at once the settings allow; a
+// row that ends makes room for the next at once. Each running row shows its own percentage; the bar follows the
 // topmost running row.
 #include <chrono>
 #include <functional>
@@ -132,6 +132,8 @@ private:
     void Refresh(bool complete);
     // Whether the rows running leave a core idle, by their processor time since the last tick.
     bool CoreIdle();
+    // How many cores the rows may keep busy and still leave room for one more.
+    double Room() const;
     void EndRun(bool complete);
     int FreeProgressIndex() const;
     std::string ProgressFile(int index) const;
@@ -143,6 +145,7 @@ private:
     int nextRow_ = 0;  // the next row to start
     int level_ = 1;    // how many rows run at once by now
     int barRow_ = -1;  // the row the bar follows
+    double rowUse_ = -1;  // the cores the last row that ended kept busy, on average; -1 unknown
     bool pausing_ = false;
     std::vector<std::optional<RowOutcome>> outcomes_;
     std::vector<Slot> slots_;

@@ -56,6 +56,7 @@ struct ProcessEnd {
     bool signalled = false;  // ended by a signal (code holds the signal number); never on Windows
     int code = 0;            // exit status, or signal number
     std::string outputTail;  // the last few kilobytes of what it printed
+    std::chrono::microseconds processorTime{-1};  // all it used, its threads together; negative when not known
 };
 
 // Waits, with no time-out, until the process has ended, draining its output meanwhile.

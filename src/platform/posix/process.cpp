@@ -179,6 +179,7 @@ ProcessEnd WaitForEnd(const StartedProcess& process) {
         }
     }
     if (pipeOpen) Drain(outputFd, end.outputTail);
+    end.processorTime = ProcessorTime(process);  // the ended tool waits unreaped: its times are still there
     return end;
 }
 

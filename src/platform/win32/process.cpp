@@ -231,6 +231,7 @@ ProcessEnd WaitForEnd(const StartedProcess& process) {
     DWORD status = 0;
     ::GetExitCodeProcess(process.handles->process.get(), &status);
     end.code = static_cast<int>(status);
+    end.processorTime = ProcessorTime(process);
     return end;
 }
 
