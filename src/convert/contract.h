@@ -18,6 +18,23 @@ inline constexpr const char* kProgressFileName = "progress.txt";
 inline constexpr const char* kProgressFileVariable = "TOLVANI_PROGRESS_FILE";
 inline constexpr const char* kH264PresetFileName = "h264.dat";
 
+// How vv.exe ended, as its exit status names it; its last line ("vv.exe: REASON") is the
+// reason shown to the user. A stop by a signal ends with 128 + the signal instead.
+enum class ToolStatus : int {
+    kDone = 0,         // the output is complete; what it had to change is in its note lines
+    kFailed = 1,       // any failure of no kind below
+    kCommandLine = 2,  // its command line or preset file cannot be used
+    kInput = 3,        // the input cannot be read, or holds nothing it can convert
+    kOutput = 4,       // the output cannot be made or written
+    kDiskFull = 5,     // the output's disk (or the user's quota) is full
+    kSettings = 6,     // an encoder or the output format refuses the settings
+};
+inline constexpr int kStoppedStatusBase = 128;
+// The start of each line in which vv.exe says what setting it changed or what the output
+// lacks, on a conversion that succeeded.
+inline constexpr std::string_view kNoteMarker = "vv.exe: note: ";
+inline constexpr std::string_view kReasonMarker = "vv.exe: ";
+
 // The eight option strings in command-line slot order: video codec, video bitrate,
 // frame size, frame rate, audio codec, sample rate, audio bitrate, channels.
 using OptionSlots = std::array<std::string, 8>;

@@ -7,34 +7,9 @@
 namespace convert {
 namespace {
 
-constexpr std::string_view kToolPrefix = "vv.exe: ";
-constexpr std::string_view kNotePrefix = "vv.exe: note: ";
-
-// The reasons vv.exe gives, first match wins: a text the reason holds at its start (when
-// `atStart`) or anywhere, and the category it stands for.
-struct Rule {
-    const char* text;
-    bool atStart;
-    const char* category;
-};
-constexpr Rule kRules[] = {
-    {"No space left on device", false, kCategoryDiskFull},
-    {"Disk quota exceeded", false, kCategoryDiskFull},
-    {"cannot read preset file", true, kCategoryOther},
-    {"cannot open input", true, kCategoryInput},
-    {"cannot read", true, kCategoryInput},
-    {"no picture or sound could be decoded", true, kCategoryInput},
-    {"no decoder for the ", true, kCategoryInput},
-    {"the input ", true, kCategoryInput},
-    {"cannot write", true, kCategoryOutput},
-    {"cannot make", true, kCategoryOutput},
-    {"cannot finish", true, kCategoryOutput},
-    {"output ", true, kCategoryOutput},
-    {"the output would overwrite", true, kCategoryOutput},
-};
-
+// A reason line without the tool's name before it: what the user reads.
 std::string_view WithoutToolPrefix(std::string_view line) {
-    return line.starts_with(kToolPrefix) ? line.substr(kToolPrefix.size()) : line;
+    return line.starts_with(kReasonMarker) ? line.substr(kReasonMarker.size()) : line;
 }
 
 }  // namespace
@@ -45,15 +20,15 @@ std::string RowOutcome::Tip() const {
     return note;
 }
 
-const char* FailureCategory(int exitStatus, std::string_view reason) {
+const char* FailureCategory(int exitStatus) {
     // vv.exe stopped by a signal finishes its output and exits with 128 + the signal.
-    if (exitStatus > 128) return kCategoryStopped;
-    const std::string_view text = WithoutToolPrefix(reason);
-    for (const Rule& rule : kRules) {
-        const bool found = rule.atStart ? text.starts_with(rule.text) : text.find(rule.text) != std::string_view::npos;
-        if (found) return rule.category;
+    if (exitStatus > kStoppedStatusBase) return kCategoryStopped;
+    switch (static_cast<ToolStatus>(exitStatus)) {
+        case ToolStatus::kInput: return kCategoryInput;
+        case ToolStatus::kOutput: return kCategoryOutput;
+        case ToolStatus::kDiskFull: return kCategoryDiskFull;
+        default: return kCategoryOther;
     }
-    return kCategoryOther;
 }
 
 RowOutcome DescribeOutcome(const JobOutcome& job) {
@@ -64,13 +39,13 @@ RowOutcome DescribeOutcome(const JobOutcome& job) {
                 std::istringstream lines(job.outputTail);
                 for (std::string line; std::getline(lines, line);) {
                     if (!line.empty() && line.back() == '\r') line.pop_back();
-                    if (!line.starts_with(kNotePrefix)) continue;
+                    if (!line.starts_with(kNoteMarker)) continue;
                     if (!out.note.empty()) out.note += '\n';
-                    out.note += line.substr(kNotePrefix.size());
+                    out.note += line.substr(kNoteMarker.size());
                 }
                 return out;
             }
-            out.category = FailureCategory(job.code, job.reason);
+            out.category = FailureCategory(job.code);
             break;
         case JobOutcome::Kind::StartFailed: out.category = kCategoryToolMissing; break;
         case JobOutcome::Kind::Discarded: return StoppedByUser();

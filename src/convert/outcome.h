@@ -31,8 +31,8 @@ struct RowOutcome {
     std::string Tip() const;
 };
 
-// The category of a tool that exited with a failure status: from the status and its reason line.
-const char* FailureCategory(int exitStatus, std::string_view reason);
+// The category of a tool that exited with a failure status, by the kind the status names.
+const char* FailureCategory(int exitStatus);
 
 // What became of a finished job.
 RowOutcome DescribeOutcome(const JobOutcome& job);

@@ -11,25 +11,23 @@
 using namespace convert;
 namespace fs = std::filesystem;
 
-TEST(Outcome, TheCategoryComesFromTheStatusAndTheReason) {
+TEST(Outcome, TheCategoryComesFromTheKindTheStatusNames) {
     const struct {
-        int status;
-        const char* reason;
+        ToolStatus status;
         const char* category;
     } cases[] = {
-        {1, "vv.exe: cannot open input /v/a.avi: Invalid data found when processing input", kCategoryInput},
-        {1, "vv.exe: cannot read /v/a.avi: Input/output error", kCategoryInput},
-        {1, "vv.exe: no picture or sound could be decoded from /v/a.avi", kCategoryInput},
-        {1, "vv.exe: the input /v/a.avi holds no video or audio", kCategoryInput},
-        {1, "vv.exe: cannot read preset file /p/h264.dat", kCategoryOther},
-        {1, "vv.exe: cannot write /o/a.mp4: Permission denied", kCategoryOutput},
-        {1, "vv.exe: cannot write /o/a.mp4: No space left on device", kCategoryDiskFull},
-        {1, "vv.exe: the output would overwrite the input /v/a.mp4", kCategoryOutput},
-        {1, "vv.exe: unknown encoder libfoo", kCategoryOther},
-        {143, "vv.exe: stopped", kCategoryStopped},
-        {1, "", kCategoryOther},
+        {ToolStatus::kInput, kCategoryInput},       {ToolStatus::kOutput, kCategoryOutput},
+        {ToolStatus::kDiskFull, kCategoryDiskFull}, {ToolStatus::kCommandLine, kCategoryOther},
+        {ToolStatus::kSettings, kCategoryOther},    {ToolStatus::kFailed, kCategoryOther},
     };
-    for (const auto& c : cases) EXPECT_STREQ(FailureCategory(c.status, c.reason), c.category) << c.reason;
+    for (const auto& c : cases) EXPECT_STREQ(FailureCategory(static_cast<int>(c.status)), c.category);
+    EXPECT_STREQ(FailureCategory(143), kCategoryStopped);
+    // The reason is the tool's own line, whatever its words.
+    JobOutcome failed;
+    failed.kind = JobOutcome::Kind::Exited;
+    failed.code = static_cast<int>(ToolStatus::kDiskFull);
+    failed.reason = "vv.exe: the disk said no";
+    EXPECT_EQ(DescribeOutcome(failed).Tip(), std::string(kCategoryDiskFull) + "：the disk said no");
 
     JobOutcome job;
     job.kind = JobOutcome::Kind::Exited;

@@ -141,7 +141,9 @@ public:
         for (const AmrMode& m : kAmrModes) {
             if (m.bitrate == bitrate) found = &m;
         }
-        if (found == nullptr) throw VvError("AMR-NB cannot encode at " + std::to_string(bitrate) + " bit/s");
+        if (found == nullptr) {
+            throw VvError("AMR-NB cannot encode at " + std::to_string(bitrate) + " bit/s", convert::ToolStatus::kSettings);
+        }
         mode_ = found->mode;
         state_ = Encoder_Interface_init(0);
         if (state_ == nullptr) throw VvError("cannot start the AMR-NB encoder");
@@ -247,7 +249,8 @@ CodecContextPtr OpenCodecContext(const AVCodec* codec, const std::string& what,
     ClearLibraryMessage(part, codec->type);
     const int ret = avcodec_open2(ctx.get(), codec, options);
     if (ret < 0)
-        throw VvError("cannot open " + what + " " + codec->name + ": " + LibraryReason(part, ret, codec->type));
+        throw VvError("cannot open " + what + " " + codec->name + ": " + LibraryReason(part, ret, codec->type),
+                      part == LibraryPart::kEncoder ? convert::ToolStatus::kSettings : convert::ToolStatus::kInput);
     return ctx;
 }
 

@@ -19,7 +19,8 @@ namespace {
 
 void CheckContainerTakes(const Options& opt, const AVOutputFormat* format, AVCodecID id) {
     if (avformat_query_codec(format, id, opt.strict.value_or(FF_COMPLIANCE_NORMAL)) == 0) {
-        throw VvError(std::string("the ") + format->name + " format cannot hold " + avcodec_get_name(id));
+        throw VvError(std::string("the ") + format->name + " format cannot hold " + avcodec_get_name(id),
+                      convert::ToolStatus::kSettings);
     }
 }
 
@@ -27,8 +28,11 @@ const AVCodec* FindEncoder(const Options& opt, const AVOutputFormat* format, con
                            AVCodecID fallback, AVMediaType type) {
     const AVCodec* codec = name.empty() ? avcodec_find_encoder(fallback) : avcodec_find_encoder_by_name(name.c_str());
     if (codec == nullptr)
-        throw VvError("unknown encoder " + (name.empty() ? std::string(avcodec_get_name(fallback)) : name));
-    if (codec->type != type) throw VvError(name + " is not a " + av_get_media_type_string(type) + " encoder");
+        throw VvError("unknown encoder " + (name.empty() ? std::string(avcodec_get_name(fallback)) : name),
+                      convert::ToolStatus::kSettings);
+    if (codec->type != type) {
+        throw VvError(name + " is not a " + av_get_media_type_string(type) + " encoder", convert::ToolStatus::kSettings);
+    }
     CheckContainerTakes(opt, format, codec->id);
     return codec;
 }
@@ -131,7 +135,8 @@ void OpenVideo(const Options& opt, const AVOutputFormat* format, const StreamInf
         },
         &preset.dict);
     if (const AVDictionaryEntry* unused = av_dict_get(preset.dict, "", nullptr, AV_DICT_IGNORE_SUFFIX)) {
-        throw VvError(std::string("the preset option ") + unused->key + " is unknown to " + codec->name);
+        throw VvError(std::string("the preset option ") + unused->key + " is unknown to " + codec->name,
+                      convert::ToolStatus::kSettings);
     }
     e.sar = sar;
     e.encoder = MakeLibavEncoder(std::move(ctx));

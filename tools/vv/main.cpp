@@ -1,7 +1,9 @@
 // vv.exe: Tolvani's converter tool. Converts one input video into one output file as its
 // command line says, writes its progress to the file TOLVANI_PROGRESS_FILE names (else
-// progress.txt beside itself), and exits 0 only when the output is complete. Any failure
-// ends with status 1 and a one-line reason on standard error; a stop by SIGTERM, SIGINT
+// progress.txt beside itself), and exits 0 only when the output is complete. A failure
+// ends with the status that names its kind (convert::ToolStatus: the command line, the
+// input, the output, a full disk, the settings, or 1 for any other) and a one-line
+// reason on standard error; a stop by SIGTERM, SIGINT
 // or SIGHUP leaves the output converted so far in place (where a file stood at the output
 // path when the conversion began, that file stays instead) and ends with 128 + the signal
 // (on Windows the program's stop event counts as SIGTERM, Ctrl-C as SIGINT); a stop by
@@ -36,7 +38,8 @@ void PrintReason(std::string reason) {
     for (char& c : reason) {
         if (c == '\n' || c == '\r') c = ' ';  // the reason stays on one line
     }
-    std::fprintf(stderr, "vv.exe: %s\n", reason.c_str());
+    std::fprintf(stderr, "%.*s%s\n", static_cast<int>(convert::kReasonMarker.size()), convert::kReasonMarker.data(),
+                 reason.c_str());
 }
 
 }  // namespace
@@ -46,7 +49,13 @@ int ToolMain(const std::vector<std::string>& argv) {
     try {
         vv::CaptureLibraryMessages();
         const std::vector<std::string> args(argv.begin() + (argv.empty() ? 0 : 1), argv.end());
-        const vv::Options options = vv::ParseArguments(args);
+        const vv::Options options = [&] {
+            try {
+                return vv::ParseArguments(args);
+            } catch (const vv::VvError& e) {
+                throw vv::VvError(e.what(), convert::ToolStatus::kCommandLine);
+            }
+        }();
         vv::ProgressWriter progress(ProgressPath());
         vv::Tuning tuning;
         if (platform::EnvironmentValue(vv::kOneThreadVariable) == "1") tuning.threads = vv::StageThreads::kOne;
@@ -60,16 +69,17 @@ int ToolMain(const std::vector<std::string>& argv) {
                 what = "; the file at " + options.output + " was kept as it was";
             }
             PrintReason("stopped by " + platform::StopRequestName(end.stop) + what);
-            return 128 + end.stop;
+            return convert::kStoppedStatusBase + end.stop;
         }
-        return 0;
+        return static_cast<int>(convert::ToolStatus::kDone);
     } catch (const std::exception& e) {
         const int stop = vv::StopSignal();
         if (stop != 0) {
             PrintReason("stopped by " + platform::StopRequestName(stop) + ": " + e.what());
-            return 128 + stop;
+            return convert::kStoppedStatusBase + stop;
         }
         PrintReason(e.what());
-        return 1;
+        const auto* failure = dynamic_cast<const vv::VvError*>(&e);
+        return static_cast<int>(failure != nullptr ? failure->status : convert::ToolStatus::kFailed);
     }
 }

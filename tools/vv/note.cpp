@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "convert/contract.h"
+
 namespace vv {
 
 void PrintNote(const std::string& text) {
@@ -9,7 +11,8 @@ void PrintNote(const std::string& text) {
     for (char& c : line) {
         if (c == '\n' || c == '\r') c = ' ';
     }
-    std::fprintf(stderr, "vv.exe: note: %s\n", line.c_str());
+    std::fprintf(stderr, "%.*s%s\n", static_cast<int>(convert::kNoteMarker.size()), convert::kNoteMarker.data(),
+                 line.c_str());
     std::fflush(stderr);
 }
 

@@ -1,5 +1,7 @@
 #include "output_file.h"
 
+#include <cerrno>
+
 #include "vv_options.h"
 
 namespace vv {
@@ -9,8 +11,15 @@ constexpr int kBufferSize = 1 << 16;
 
 }  // namespace
 
+convert::ToolStatus WriteFailure(int err) {
+#ifdef EDQUOT
+    if (err == AVERROR(EDQUOT)) return convert::ToolStatus::kDiskFull;
+#endif
+    return err == AVERROR(ENOSPC) ? convert::ToolStatus::kDiskFull : convert::ToolStatus::kOutput;
+}
+
 OutputFile::OutputFile(std::string path) : path_(std::move(path)), file_(path_) {
-    if (!file_.Problem().empty()) throw VvError("cannot write " + path_ + ": " + file_.Problem());
+    if (!file_.Problem().empty()) throw VvError("cannot write " + path_ + ": " + file_.Problem(), convert::ToolStatus::kOutput);
 
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferSize));
     if (buffer == nullptr) throw VvError("out of memory");
@@ -39,10 +48,10 @@ void OutputFile::Commit() {
     if (io_->error < 0) {
         char text[AV_ERROR_MAX_STRING_SIZE] = {};
         av_strerror(io_->error, text, sizeof text);
-        throw VvError("cannot write " + path_ + ": " + text);
+        throw VvError("cannot write " + path_ + ": " + text, WriteFailure(io_->error));
     }
     const std::string problem = file_.Commit();
-    if (!problem.empty()) throw VvError("cannot write " + path_ + ": " + problem);
+    if (!problem.empty()) throw VvError("cannot write " + path_ + ": " + problem, convert::ToolStatus::kOutput);
 }
 
 }  // namespace vv

@@ -7,9 +7,14 @@
 
 #include "av_compat.h"
 #include "av_ptr.h"
+#include "convert/contract.h"
 #include "platform/pending_file.h"
 
 namespace vv {
+
+// The kind of failure a write error (an AVERROR) is: a full disk or quota, or any other
+// trouble with the output.
+convert::ToolStatus WriteFailure(int err);
 
 class OutputFile {
 public:

@@ -20,11 +20,11 @@ ReadStage::ReadStage(const Options& opt, ProgressWriter& progress, const Workers
     ClearLibraryMessage(LibraryPart::kInput);
     // Always a file name, never a protocol ("a:b.avi" is a file in the current folder).
     const int ret = avformat_open_input(&raw, ("file:" + opt_.input).c_str(), nullptr, nullptr);
-    if (ret < 0) throw VvError("cannot open input " + opt_.input + ": " + LibraryReason(LibraryPart::kInput, ret));
+    if (ret < 0) throw VvError("cannot open input " + opt_.input + ": " + LibraryReason(LibraryPart::kInput, ret), convert::ToolStatus::kInput);
     input_.reset(raw);
     // Parameters it could not find are looked for again in the frames, as the ffmpeg tool does.
     if (avformat_find_stream_info(input_.get(), nullptr) < 0 && input_->nb_streams == 0) {
-        throw VvError("cannot read the streams of " + opt_.input);
+        throw VvError("cannot read the streams of " + opt_.input, convert::ToolStatus::kInput);
     }
     inputStart_ = input_->start_time;
     timelines_.SetStart(inputStart_);
@@ -88,7 +88,7 @@ void ReadStage::Run() {
         // is not converted as if it ended there.
         const int readError = input_->pb != nullptr ? input_->pb->error : 0;
         if (ret < 0 && readError < 0 && readError != AVERROR_EOF && readError != AVERROR_EXIT) {
-            throw VvError("cannot read " + opt_.input + ": " + ErrorText(readError));
+            throw VvError("cannot read " + opt_.input + ": " + ErrorText(readError), convert::ToolStatus::kInput);
         }
         // The end, or damage the reader cannot get past: what was read is converted,
         // as the ffmpeg tool does.

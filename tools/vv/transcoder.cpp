@@ -89,13 +89,13 @@ private:
             if (in == nullptr) continue;
             std::string reason;
             CodecContextPtr decoder = OpenDecoder(in, reason);
-            if (!decoder) throw VvError(reason + " in " + opt_.input);
+            if (!decoder) throw VvError(reason + " in " + opt_.input, convert::ToolStatus::kInput);
             auto s = std::make_unique<Stream>();
             s->info = reader_.Describe(in, streams_.size());
             s->decoder = std::move(decoder);
             streams_.push_back(std::move(s));
         }
-        if (streams_.empty()) throw VvError("the input " + opt_.input + " holds no video or audio");
+        if (streams_.empty()) throw VvError("the input " + opt_.input + " holds no video or audio", convert::ToolStatus::kInput);
         if (streams_.size() == 1 && streams_[0]->info.type == AVMEDIA_TYPE_AUDIO && reader_.OnlyACover()) {
             PrintNote("the input's picture is a cover image, not a video: the output holds the sound alone");
         }
@@ -166,7 +166,8 @@ private:
             }
         }
         if (StopSignal() != 0) throw VvError("stopped before anything was converted");
-        throw VvError("no picture or sound could be decoded from " + opt_.input + (why.empty() ? "" : ": " + why));
+        throw VvError("no picture or sound could be decoded from " + opt_.input + (why.empty() ? "" : ": " + why),
+                      convert::ToolStatus::kInput);
     }
 
     // Every stage on a thread of its own: reading; the video's decoder, filters and

@@ -10,11 +10,16 @@
 #include <utility>
 #include <vector>
 
+#include "convert/contract.h"
+
 namespace vv {
 
-// Any failure of vv.exe: one line, shown on standard error.
+// Any failure of vv.exe: one line, shown on standard error, and the kind its exit status
+// names.
 struct VvError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit VvError(const std::string& what, convert::ToolStatus kind = convert::ToolStatus::kFailed)
+        : std::runtime_error(what), status(kind) {}
+    convert::ToolStatus status;
 };
 
 struct Ratio {

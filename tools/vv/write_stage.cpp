@@ -5,6 +5,7 @@
 
 #include "convert/run_naming.h"
 #include "encoder.h"
+#include "output_file.h"
 #include "platform/files.h"
 
 namespace vv {
@@ -34,12 +35,12 @@ WriteStage::WriteStage(const Options& opt, std::size_t streams, std::function<vo
       in_([this](EncodedPacket p) { Mux(std::move(p)); }, [this] { Finish(); }, static_cast<int>(streams)),
       streams_(streams) {
     if (!opt_.overwrite && platform::PathTaken(opt_.output)) {
-        throw VvError("output " + opt_.output + " exists (use -y)");
+        throw VvError("output " + opt_.output + " exists (use -y)", convert::ToolStatus::kOutput);
     }
-    if (convert::SameFile(opt_.input, opt_.output)) throw VvError("the output would overwrite the input " + opt_.input);
+    if (convert::SameFile(opt_.input, opt_.output)) throw VvError("the output would overwrite the input " + opt_.input, convert::ToolStatus::kOutput);
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, nullptr, opt_.output.c_str()) < 0 || raw == nullptr) {
-        throw VvError("no output format for the name " + opt_.output);
+        throw VvError("no output format for the name " + opt_.output, convert::ToolStatus::kCommandLine);
     }
     output_.reset(raw);
     file_ = std::make_unique<OutputFile>(opt_.output);
@@ -82,8 +83,8 @@ void WriteStage::AddOutputStreams(const std::vector<StreamStart::Output>& runnin
 
 void WriteStage::Failure(int err) const {
     const std::string reason = LibraryReason(LibraryPart::kOutput, err);
-    if (IsWriteError(err)) throw VvError("cannot write " + opt_.output + ": " + reason);
-    throw VvError("cannot make " + opt_.output + ": " + reason);
+    if (IsWriteError(err)) throw VvError("cannot write " + opt_.output + ": " + reason, WriteFailure(err));
+    throw VvError("cannot make " + opt_.output + ": " + reason, WriteFailure(err));
 }
 
 void WriteStage::WriteHeader() {
