@@ -247,7 +247,7 @@ TEST_F(InputsTest, MovesLeaveTheOtherRowsSelectionAsItWas) {
     EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
 }
 
-TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
+TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndKeepsItsPlaceOnClear) {
     AddRows({"b", "a"});
     Pick(1);  // "b"
     Add("new");
@@ -255,14 +255,17 @@ TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
     guitest::Press(dlg_, IDC_DELETE);
     EXPECT_EQ(Column(0), (Rows{"new", "a"}));
 
+    Pick(0);
     guitest::Press(dlg_, IDC_CLEAR);
     EXPECT_EQ(Peer(dlg_).m_list.Count(), 0);
-    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, -1);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
+    guitest::Press(dlg_, IDC_MOVE_UP);  // no row to move
+    guitest::Press(dlg_, IDC_MOVE_DOWN);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
+    // "y" comes into the picked place, and is followed from there as "x" goes on top.
     AddRows({"y", "x"});
     guitest::Press(dlg_, IDC_DELETE);
-    guitest::Press(dlg_, IDC_MOVE_UP);
-    guitest::Press(dlg_, IDC_MOVE_DOWN);
-    EXPECT_EQ(Column(0), (Rows{"x", "y"}));
+    EXPECT_EQ(Column(0), (Rows{"x"}));
 }
 
 TEST_F(InputsTest, FolderBrowserFillsTheOutputDirectory) {
