@@ -11,15 +11,25 @@
 #include "platform/file_dialog.h"
 #include "platform/narrow.h"
 
+namespace {
+
+// Rows inserted on top push the others down, and the picked row keeps naming the same
+// file. An index that names no row (a row picked before 清空) has no file to follow and
+// stays as it was.
+int PickedRowAfterInsert(int picked, int rowsBefore, int inserted) {
+    return picked >= 0 && picked < rowsBefore ? picked + inserted : picked;
+}
+
+}  // namespace
+
 void CMorvenDlg::OnAdd(wxCommandEvent&) {
     wxFileDialog dialog(this, wxString::FromUTF8("选择打开的文件"), wxEmptyString, wxEmptyString,
                         platform::FromNarrow(inputs::CaseInsensitiveWildcard(inputs::InputWildcard())), wxFD_OPEN);
     dialog.SetFilterIndex(0);
     if (dialog.ShowModal() != wxID_OK) return;
 
+    m_nSelectedRow = PickedRowAfterInsert(m_nSelectedRow, m_list.Count(), 1);
     m_list.InsertRow(0, platform::FromNarrow(platform::ToolkitFileName(platform::ChosenPath(dialog))));
-    // The new row pushes the others down; the picked row keeps naming the same file.
-    if (m_nSelectedRow >= 0) ++m_nSelectedRow;
 }
 
 // Files dragged from the file manager onto the window or its list.
@@ -63,10 +73,10 @@ wxString NameList(const char* heading, const std::vector<std::string>& names) {
 bool CMorvenDlg::TakeHandedFiles(const std::vector<std::string>& names, bool atStart) {
     if (!FindWindow(IDC_ADD)->IsEnabled()) return false;  // a run is under way
     const inputs::HandedFiles sorted = inputs::SortHandedFiles(names);
-    // One block on top, in the order given; the picked row keeps naming the same file.
+    // One block on top, in the order given.
+    m_nSelectedRow = PickedRowAfterInsert(m_nSelectedRow, m_list.Count(), static_cast<int>(sorted.added.size()));
     int position = 0;
     for (const std::string& file : sorted.added) m_list.InsertRow(position++, platform::FromNarrow(file));
-    if (m_nSelectedRow >= 0) m_nSelectedRow += static_cast<int>(sorted.added.size());
 
     wxString text;
     if (!sorted.notFiles.empty()) text = NameList("以下名称不是文件：", sorted.notFiles);
@@ -90,10 +100,8 @@ void CMorvenDlg::OnDelete(wxCommandEvent&) {
     m_list.DeleteRow(m_nSelectedRow);
 }
 
-void CMorvenDlg::OnClear(wxCommandEvent&) {
-    m_list.Clear();
-    m_nSelectedRow = -1;  // no row of a new list was ever picked
-}
+// The picked row keeps its value, as on 删除: it names whatever row comes into its place.
+void CMorvenDlg::OnClear(wxCommandEvent&) { m_list.Clear(); }
 
 void CMorvenDlg::OnMoveUp(wxCommandEvent&) { MoveSelectedRow(-1); }
 

@@ -22,6 +22,15 @@ void InputList::DeleteRow(int row) {
 
 void InputList::MoveRow(int from, int to) {
     if (from < 0 || from >= Count() || to < 0 || to >= Count()) return;
+    // The rows between the two places shift by one toward `from`, each with its selection.
+    std::vector<int> selected;
+    for (int row : SelectedRows()) {
+        if (row == from) continue;
+        if (from < to && row > from && row <= to) --row;
+        if (to < from && row >= to && row < from) ++row;
+        selected.push_back(row);
+    }
+    selected.push_back(to);
     const wxString path = Path(from);
     const wxString status = Status(from);
     const wxString tip = Tip(from);
@@ -30,13 +39,18 @@ void InputList::MoveRow(int from, int to) {
     InsertItem(to, path);
     m_tips.insert(m_tips.begin() + to, tip);
     SetStatusText(to, status);
-    SelectRow(to);
+    SetSelection(selected, to);
     PublishTips();
 }
 
 void InputList::Clear() {
     DeleteAllItems();
     m_tips.clear();
+}
+
+int InputList::SelectedRow() const {
+    const std::vector<int> rows = SelectedRows();
+    return rows.empty() ? -1 : rows.front();
 }
 
 void InputList::SetStatus(int row, const wxString& text) {

@@ -39,7 +39,8 @@ public:
     int Count() const;
     void InsertRow(int at, const wxString& path);  // with an empty status and no tip
     void DeleteRow(int row);
-    // Moves a row with its texts and tip; it becomes the selected, focused row.
+    // Moves a row with its texts and tip; it becomes selected and focused, and the other
+    // rows keep their selection.
     void MoveRow(int from, int to);
     void Clear();
 
@@ -50,9 +51,9 @@ public:
     void SetTip(int row, const wxString& tip);
     void ClearTips();
 
-    // The topmost selected row, -1 for none.
+    // The selected rows, top first; the topmost, -1 for none.
+    std::vector<int> SelectedRows() const;
     int SelectedRow() const;
-    void SelectRow(int row);  // selected and focused
 
     // The row under a point of RowsWindow(), -1 for none; a row's place in Window().
     int RowAt(wxPoint point) const;
@@ -71,6 +72,7 @@ private:
     void DeleteItem(int row);
     void DeleteAllItems();
     void SetStatusText(int row, const wxString& text);
+    void SetSelection(const std::vector<int>& rows, int focused);  // exactly these rows
     void ShowTipAt(int row);
     void PublishTips();  // every row's tip to the accessibility tree
     void PublishTip(int row);

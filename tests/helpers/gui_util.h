@@ -103,12 +103,13 @@ inline void Click(wxWindow* window) {
     sim.MouseClick();
 }
 
-// Clicks a point of the screen with the real pointer: xdotool's click where it is there
-// (GTK's tree view takes it as a user's), else the toolkit's simulated one.
-inline void ClickAt(wxPoint at) {
+// Clicks a point of the screen with the real pointer, Ctrl held if asked: xdotool's click
+// where it is there (GTK's tree view takes it as a user's), else the toolkit's simulated one.
+inline void ClickAt(wxPoint at, bool withCtrl = false) {
     if (HaveXdotool()) {
+        const std::string click = withCtrl ? " keydown ctrl click 1 keyup ctrl" : " click 1";
         const std::string cmd =
-            "xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " sleep 0.1 click 1";
+            "xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " sleep 0.1" + click;
         if (std::system(cmd.c_str()) == 0) {
             Yield(10);
             return;
@@ -117,15 +118,17 @@ inline void ClickAt(wxPoint at) {
     wxUIActionSimulator sim;
     sim.MouseMove(at);
     Yield();
+    if (withCtrl) sim.KeyDown(WXK_CONTROL);
     sim.MouseClick();
+    if (withCtrl) sim.KeyUp(WXK_CONTROL);
     Yield(10);
 }
 
-// Clicks a row of the input list with the real pointer.
-inline void ClickRow(platform::InputList& list, int row) {
+// Clicks a row of the input list with the real pointer (Ctrl+click adds it to the selection).
+inline void ClickRow(platform::InputList& list, int row, bool withCtrl = false) {
     Yield();  // the list lays out rows just added
     const wxRect rect = list.RowRect(row);
-    ClickAt(list.Window()->ClientToScreen(wxPoint(rect.x + 20, rect.y + rect.height / 2)));
+    ClickAt(list.Window()->ClientToScreen(wxPoint(rect.x + 20, rect.y + rect.height / 2)), withCtrl);
 }
 
 // Clicks the empty space below the rows of the input list.

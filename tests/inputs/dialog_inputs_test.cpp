@@ -133,6 +133,16 @@ protected:
         ASSERT_TRUE(guitest::WaitUntil([&] { return Peer(dlg_).m_nSelectedRow == row; }, 3s))
             << "clicked row " << row << ", selected row is " << Peer(dlg_).m_nSelectedRow;
     }
+    void CtrlPick(int row) {
+        guitest::ClickRow(Peer(dlg_).m_list, row, true);
+        ASSERT_TRUE(guitest::WaitUntil([&] { return SelectedNames().size() == 2; }, 3s)) << SelectedNames().size();
+    }
+    // The file names of the rows the list shows selected, top first.
+    std::vector<wxString> SelectedNames() const {
+        std::vector<wxString> out;
+        for (int row : Peer(dlg_).m_list.SelectedRows()) out.push_back(Peer(dlg_).m_list.Path(row).AfterLast('/'));
+        return out;
+    }
 
     std::filesystem::path dir_;
     CMorvenDlg* dlg_ = nullptr;
@@ -218,7 +228,26 @@ TEST_F(InputsTest, MovesCarryBothColumnsAndStopAtTheEnds) {
                 Peer(dlg_).m_list.Window()->IsDescendant(wxWindow::FindFocus()));
 }
 
-TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
+TEST_F(InputsTest, MovesLeaveTheOtherRowsSelectionAsItWas) {
+    AddRows({"3", "2", "1", "0"});
+    Pick(0);
+    CtrlPick(2);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);  // the topmost of the two
+
+    guitest::Press(dlg_, IDC_MOVE_DOWN);
+    EXPECT_EQ(Column(0), (Rows{"1", "0", "2", "3"}));
+    EXPECT_EQ(SelectedNames(), (Rows{"0", "2"}));
+    guitest::Press(dlg_, IDC_MOVE_DOWN);  // past the other selected row, which moves up
+    EXPECT_EQ(Column(0), (Rows{"1", "2", "0", "3"}));
+    EXPECT_EQ(SelectedNames(), (Rows{"2", "0"}));
+    guitest::Press(dlg_, IDC_MOVE_UP);
+    guitest::Press(dlg_, IDC_MOVE_UP);
+    EXPECT_EQ(Column(0), (Rows{"0", "1", "2", "3"}));
+    EXPECT_EQ(SelectedNames(), (Rows{"0", "2"}));
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
+}
+
+TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndKeepsItsPlaceOnClear) {
     AddRows({"b", "a"});
     Pick(1);  // "b"
     Add("new");
@@ -226,14 +255,17 @@ TEST_F(InputsTest, PickedRowFollowsItsFileOnAddAndIsForgottenOnClear) {
     guitest::Press(dlg_, IDC_DELETE);
     EXPECT_EQ(Column(0), (Rows{"new", "a"}));
 
+    Pick(0);
     guitest::Press(dlg_, IDC_CLEAR);
     EXPECT_EQ(Peer(dlg_).m_list.Count(), 0);
-    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, -1);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
+    guitest::Press(dlg_, IDC_MOVE_UP);  // no row to move
+    guitest::Press(dlg_, IDC_MOVE_DOWN);
+    EXPECT_EQ(Peer(dlg_).m_nSelectedRow, 0);
+    // "y" comes into the picked place, and is followed from there as "x" goes on top.
     AddRows({"y", "x"});
     guitest::Press(dlg_, IDC_DELETE);
-    guitest::Press(dlg_, IDC_MOVE_UP);
-    guitest::Press(dlg_, IDC_MOVE_DOWN);
-    EXPECT_EQ(Column(0), (Rows{"x", "y"}));
+    EXPECT_EQ(Column(0), (Rows{"x"}));
 }
 
 TEST_F(InputsTest, FolderBrowserFillsTheOutputDirectory) {

@@ -3,6 +3,7 @@
 // selected rows as the selection); the row's tip is set as its status cell's description.
 #include "platform/input_list.h"
 
+#include <algorithm>
 #include <gtk/gtk.h>
 #include <wx/dataview.h>
 
@@ -118,23 +119,24 @@ void InputList::SetStatusText(int row, const wxString& text) {
     gtk_tree_path_free(path);
 }
 
-int InputList::SelectedRow() const {
+std::vector<int> InputList::SelectedRows() const {
     wxDataViewItemArray items;
     List(m_window)->GetSelections(items);
-    int top = -1;
+    std::vector<int> rows;
     for (const wxDataViewItem& item : items) {
         const int row = List(m_window)->ItemToRow(item);
-        if (row >= 0 && (top < 0 || row < top)) top = row;
+        if (row >= 0) rows.push_back(row);
     }
-    return top;
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
-void InputList::SelectRow(int row) {
-    // Only this row: GTK moves the selection with the cursor when a selected row goes.
-    const wxDataViewItem item = List(m_window)->RowToItem(row);
+void InputList::SetSelection(const std::vector<int>& rows, int focused) {
+    // Set anew, not kept: GTK replaces the whole selection with the cursor's row when the
+    // cursor's row is deleted. The cursor moves without touching the selection.
     List(m_window)->UnselectAll();
-    List(m_window)->SetCurrentItem(item);
-    List(m_window)->Select(item);
+    List(m_window)->SetCurrentItem(List(m_window)->RowToItem(focused));
+    for (const int row : rows) List(m_window)->Select(List(m_window)->RowToItem(row));
 }
 
 int InputList::RowAt(wxPoint point) const {

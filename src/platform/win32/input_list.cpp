@@ -2,6 +2,7 @@
 // which screen readers read already.
 #include "platform/input_list.h"
 
+#include <algorithm>
 #include <wx/listctrl.h>
 
 namespace platform {
@@ -51,11 +52,21 @@ wxString InputList::Status(int row) const { return List(m_window)->GetItemText(r
 
 void InputList::SetStatusText(int row, const wxString& text) { List(m_window)->SetItem(row, 1, text); }
 
-int InputList::SelectedRow() const { return List(m_window)->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); }
+std::vector<int> InputList::SelectedRows() const {
+    std::vector<int> rows;
+    for (long row = List(m_window)->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row >= 0;
+         row = List(m_window)->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) {
+        rows.push_back(static_cast<int>(row));
+    }
+    return rows;
+}
 
-void InputList::SelectRow(int row) {
-    const int both = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
-    List(m_window)->SetItemState(row, both, both);
+void InputList::SetSelection(const std::vector<int>& rows, int focused) {
+    for (int row = 0; row < Count(); ++row) {
+        const bool selected = std::find(rows.begin(), rows.end(), row) != rows.end();
+        List(m_window)->SetItemState(row, selected ? wxLIST_STATE_SELECTED : 0, wxLIST_STATE_SELECTED);
+    }
+    List(m_window)->SetItemState(focused, wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
 }
 
 int InputList::RowAt(wxPoint point) const {
