@@ -28,7 +28,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 
 // Texts as the reader writes them: tabs, newlines and backslashes escaped.
 std::string Escaped(const wxString& text) {

@@ -28,7 +28,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 
 struct Expected {
     int id;

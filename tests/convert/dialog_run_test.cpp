@@ -33,7 +33,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 
 // Answers a message box, noting its text and caption.
 class AnswerBox : public wxExpectModalBase<wxMessageDialog, AnswerBox> {

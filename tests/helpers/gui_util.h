@@ -5,6 +5,10 @@
 #include <thread>
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/string.h>
+
+// The window's texts are UTF-8 in the sources.
+inline wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
 
 namespace guitest {
 
