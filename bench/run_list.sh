@@ -2,6 +2,7 @@
 # The same list (ten 5 s 640x480 clips) through the run with the real vv.exe, one row at a
 # time and then several at once, in each format's default; prints a line per format with
 # the two wall times, the peak memory of the tools running together, and the ratio last.
+# Then the same for one long file alone (60 s), where several at once must cost nothing.
 # Usage: bench/run_list.sh [build-dir] [clips]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,3 +20,7 @@ for i in $(seq "$count"); do
   clips+=("$work/clip$i.avi")
 done
 "$build/bin/tolvani_run_list_bench" "$work/out" "${clips[@]}"
+ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=640x480:rate=25:duration=60,noise=alls=12:allf=t" \
+  -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" -c:v mpeg4 -b:v 2M -c:a libmp3lame -shortest \
+  "$work/long.avi"
+"$build/bin/tolvani_run_list_bench" "$work/out" "$work/long.avi"
