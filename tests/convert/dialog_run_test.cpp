@@ -18,6 +18,7 @@
 #include <wx/uiaction.h>
 
 #include "../helpers/gui_util.h"
+#include "../helpers/message_boxes.h"
 #include "../helpers/window_manager.h"
 #include "../helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
@@ -33,25 +34,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-
-// Answers a message box, noting its text and caption.
-class AnswerBox : public wxExpectModalBase<wxMessageDialog, AnswerBox> {
-public:
-    explicit AnswerBox(int answer, wxString* text = nullptr, wxString* caption = nullptr)
-        : answer_(answer), text_(text), caption_(caption) {}
-
-protected:
-    int OnInvoked(wxMessageDialog* dlg) const override {
-        if (text_) *text_ = dlg->GetMessage();
-        if (caption_) *caption_ = dlg->GetTitle();
-        return answer_;
-    }
-
-private:
-    int answer_;
-    wxString* text_;
-    wxString* caption_;
-};
 
 void MakeClip(const fs::path& path, int seconds, const char* size = "160x120") {
     const std::string cmd = "ffmpeg -v error -y -f lavfi -i testsrc=size=" + std::string(size) +

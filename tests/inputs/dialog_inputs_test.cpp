@@ -14,6 +14,7 @@
 #include <wx/uiaction.h>
 
 #include "../helpers/gui_util.h"
+#include "../helpers/message_boxes.h"
 #include "../helpers/dialog_peer.h"
 #include "app/CMorvenDlg.h"
 #include "inputs/input_files.h"
@@ -73,21 +74,6 @@ private:
     wxString path_;
     int id_;
     wxString* title_;
-};
-
-// Answers a message box, noting its text.
-class AnswerText : public wxExpectModalBase<wxMessageDialog> {
-public:
-    explicit AnswerText(wxString* text) : text_(text) {}
-
-protected:
-    int OnInvoked(wxMessageDialog* dlg) const override {
-        *text_ = dlg->GetMessage();
-        return wxID_OK;
-    }
-
-private:
-    wxString* text_;
 };
 
 class InputsTest : public ::testing::Test {
@@ -299,7 +285,7 @@ TEST_F(InputsTest, FilesDroppedOnTheListGoOnTopAsOneBlock) {
     wxDropTarget* target = Peer(dlg_).m_list.Window()->GetDropTarget();
     ASSERT_NE(target, nullptr);
     wxString message;
-    wxTEST_DIALOG(EXPECT_TRUE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, drop)), AnswerText(&message));
+    wxTEST_DIALOG(EXPECT_TRUE(static_cast<wxFileDropTarget*>(target)->OnDropFiles(10, 10, drop)), AnswerBox(wxID_OK, &message));
     EXPECT_EQ(Column(0), (Rows{"first.flv", "b.wmv", "a.AVI", "c.mp4", "old1.avi", "old2.avi"}));
     EXPECT_EQ(Column(1), (Rows{"", "", "", "", "", ""}));
     EXPECT_EQ(message, wxString::FromUTF8("以下文件不是支持的视频格式：\n") + File("readme.txt"));
@@ -324,7 +310,7 @@ TEST(StartFiles, FilesOnTheCommandLineStartInTheListAndWrongNamesAreReported) {
             d->Show();
             guitest::Yield(10);
         },
-        AnswerText(&message));
+        AnswerBox(wxID_OK, &message));
     ASSERT_EQ(Peer(d).m_list.Count(), 2);
     EXPECT_EQ(Peer(d).m_list.Path(0), platform::FromNarrow((dir / "a.avi").string()));
     EXPECT_EQ(Peer(d).m_list.Path(1), platform::FromNarrow((dir / "b.mp4").string()));
@@ -399,7 +385,7 @@ TEST(StartFiles, EveryArgumentIsAFileNameWhateverItsBytesOrLooks) {
             d->Show();
             guitest::Yield(10);
         },
-        AnswerText(&message));
+        AnswerBox(wxID_OK, &message));
     EXPECT_EQ(message, wxString::FromUTF8("以下文件不是支持的视频格式：\n--"));
     std::vector<std::string> listed;
     for (long row = 0; row < Peer(d).m_list.Count(); ++row) {
