@@ -4,18 +4,18 @@
 # that its user cannot write, starts the installed program with a clip on its command line
 # and converts it with a real click on "立即转换": progress rises in the copy's own folder,
 # the completion box appears, the output probes right, and the copy's folder is gone at
-# the end. The clip reaches vv.exe through a pipe the test feeds, so the progress along the
-# way is seen however fast the machine converts. Usage: install_test.sh BUILD_DIR (on a
-# display; CTest runs it on its own).
+# the end. The test holds the installed vv.exe (SIGSTOP) and lets it go on in short steps,
+# so the progress along the way is seen however fast the machine converts. Usage:
+# install_test.sh BUILD_DIR (on a display; CTest runs it on its own).
 set -euo pipefail
 export LANG=C.UTF-8  # the window titles are Chinese
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 app=
-feeder=
+stepper=
 cleanup() {
+  [ -n "$stepper" ] && kill "$stepper" 2>/dev/null
   [ -n "$app" ] && kill "$app" 2>/dev/null
-  [ -n "$feeder" ] && kill "$feeder" 2>/dev/null
   chmod -R u+w "$work" 2>/dev/null
   rm -rf "$work"
 }
@@ -71,34 +71,34 @@ click_x=$((X + (301 + 31) * WIDTH / 455))
 click_y=$((Y + (226 + 8) * HEIGHT / 260))
 before=$(xdotool search --name . | sort)
 
-# The list took the clip as a file; vv.exe now reads it through a pipe. The feeder hands it
-# over a twentieth at a time and holds the rest back until the copy's progress file shows a
-# value along the way: vv.exe then waits on the pipe, so the value stays there to be read,
-# whatever the machine's speed. (vv.exe writes its progress at most every 250 ms; a second's
-# wait after each part lets it write the next value.)
-mv "$work/home/clip.avi" "$work/clip-data.avi"
-mkfifo -m 600 "$work/home/clip.avi"
-chown "$user" "$work/home/clip.avi"
-feed() {
-  local data=$work/clip-data.avi size part k v
-  size=$(stat -c %s "$data")
-  part=$(((size + 19) / 20))
-  exec 3>"$work/home/clip.avi"  # waits until vv.exe opens the clip
-  for k in $(seq 0 19); do
-    dd if="$data" bs="$part" skip="$k" count=1 iflag=fullblock status=none >&3
-    for _ in $(seq 10); do
-      v=$(cat "$work"/run/tolvani-*/progress.txt 2>/dev/null) || v=
-      if [[ "$v" =~ ^[0-9]+$ ]] && [ "$v" -gt 0 ] && [ "$v" -lt 1000 ]; then
-        echo "$v" >"$work/held"
-        dd if="$data" bs="$part" skip=$((k + 1)) status=none >&3
-        return 0
-      fi
-      sleep 0.1
-    done
+# The converter the window starts is held and let go on in steps of 10 ms of work, each
+# after a pause longer than its 250 ms between progress writes, until its progress file
+# shows a value along the way: whatever the machine's speed, a step is a small part of a
+# 40 s clip's conversion.
+step_converter() {
+  local tool= v
+  for _ in $(seq 3000); do
+    tool=$(pgrep -P "$app" -x vv.exe | head -n1) && break
+    sleep 0.01
   done
+  [ -n "$tool" ] || return 0
+  kill -STOP "$tool" 2>/dev/null || return 0
+  for _ in $(seq 2000); do
+    v=$(cat "$work"/run/tolvani-*/progress.txt 2>/dev/null) || v=
+    if [[ "$v" =~ ^[0-9]+$ ]] && [ "$v" -gt 0 ] && [ "$v" -lt 1000 ]; then
+      echo "$v" >"$work/held"
+      break
+    fi
+    sleep 0.3
+    kill -CONT "$tool" 2>/dev/null || return 0
+    sleep 0.01
+    kill -STOP "$tool" 2>/dev/null || return 0
+  done
+  kill -CONT "$tool" 2>/dev/null
+  return 0
 }
-feed &
-feeder=$!
+step_converter &
+stepper=$!
 xdotool mousemove "$click_x" "$click_y" click 1
 
 progress_seen=" "
@@ -119,8 +119,8 @@ for _ in $(seq 600); do
 done
 [ -n "$box" ] || fail "no completion box (progress seen:$progress_seen)"
 note_progress
-wait "$feeder" || true
-feeder=
+wait "$stepper" || true
+stepper=
 held=$(cat "$work/held" 2>/dev/null) || held=
 echo "progress seen:$progress_seen(held at $held)"
 [ -n "$held" ] || fail "no progress along the way"
