@@ -3,6 +3,7 @@
 // they are handed over as UTF-16, so that every name the user can give (Chinese ones too)
 // reaches the right file.
 // Paths for the standard library's file functions come from platform/utf8_path.h.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -28,6 +29,18 @@ bool RemoveFile(const std::string& path);
 // Whether both paths name one existing file: the same device and inode on POSIX, the same
 // volume serial number and file index on Windows.
 bool SameExistingFile(const std::string& a, const std::string& b);
+
+// Which entry stands at a name: the device and inode on POSIX, the volume serial number
+// and file index on Windows.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of what stands at the path, a symbolic link itself rather than what it
+// leads to (on Windows any reparse point); false when nothing stands there.
+bool IdentityAt(const std::string& path, FileIdentity& identity);
 
 // Whether anything stands at the path. A symbolic link is not followed: one that leads
 // nowhere still takes the name.

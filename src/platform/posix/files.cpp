@@ -37,6 +37,13 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
+bool IdentityAt(const std::string& path, FileIdentity& identity) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}
+
 bool PathTaken(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
