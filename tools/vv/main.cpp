@@ -17,6 +17,7 @@
 
 #include "convert/contract.h"
 #include "encoder.h"
+#include "note.h"
 #include "platform/app_path.h"
 #include "platform/environment.h"
 #include "platform/stop_request.h"
@@ -32,11 +33,8 @@ std::string ProgressPath() {
     return platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName);
 }
 
-void PrintReason(std::string reason) {
-    for (char& c : reason) {
-        if (c == '\n' || c == '\r') c = ' ';  // the reason stays on one line
-    }
-    std::fprintf(stderr, "vv.exe: %s\n", reason.c_str());
+void PrintReason(const std::string& reason) {
+    std::fprintf(stderr, "vv.exe: %s\n", vv::MessageText(reason).c_str());  // one line, text only
 }
 
 }  // namespace

@@ -2,14 +2,14 @@
 
 #include <cstdio>
 
+#include "convert/run_log.h"
+
 namespace vv {
 
+std::string MessageText(const std::string& text) { return convert::EscapeForLog(text); }
+
 void PrintNote(const std::string& text) {
-    std::string line = text;
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    std::fprintf(stderr, "vv.exe: note: %s\n", line.c_str());
+    std::fprintf(stderr, "vv.exe: note: %s\n", MessageText(text).c_str());
     std::fflush(stderr);
 }
 

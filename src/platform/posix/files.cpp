@@ -3,6 +3,7 @@
 #include "platform/pending_names.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <dirent.h>
@@ -47,6 +48,45 @@ bool IdentityAt(const std::string& path, FileIdentity& identity) {
 bool PathTaken(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string ReadRegularFile(const std::string& path, std::size_t limit, std::string& text) {
+    text.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    const std::string tooLarge = "it is larger than " + std::to_string(limit) + " bytes";
+    std::string problem;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        problem = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        problem = "it is not a regular file";
+    } else if (static_cast<std::uint64_t>(st.st_size) > limit) {
+        problem = tooLarge;
+    }
+    // Read up to one byte past the limit: files under /proc say 0 and may hold more.
+    char buffer[4096];
+    while (problem.empty()) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            problem = std::strerror(errno);
+        } else if (text.size() + static_cast<std::size_t>(n) > limit) {
+            problem = tooLarge;
+        } else {
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (!problem.empty()) text.clear();
+    return problem;
+}
+
+std::string InputProblem(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return S_ISREG(st.st_mode) || S_ISBLK(st.st_mode) ? std::string() : "it is not a file";
 }
 
 bool ProcessRuns(unsigned long pid) { return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM); }
