@@ -64,7 +64,8 @@ bool ProcessRuns(unsigned long pid);
 
 // Removes from a folder the hidden files vv.exe was writing (".NAME.vv-PID-N.part") when
 // it was killed where it could not make its output without a name: those of processes
-// that no longer run, and only when no one has them open for writing.
+// that no longer run, and only when no process at all has them open for writing (on
+// POSIX a read lease proves it; where the file system grants none, the file stays).
 void RemoveLeftPartFiles(const std::string& dir);
 
 // Why a folder cannot take new files, in the window's words, or "" when it can: missing

@@ -6,12 +6,17 @@
 #include <sstream>
 #include <string>
 
+#include "convert/contract.h"
 #include "convert/run_naming.h"
 #include "platform/app_path.h"
 #include "platform/files.h"
 #include "platform/pending_file.h"
+#include "platform/pending_names.h"
+#include "platform/private_folder.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -127,5 +132,90 @@ TEST_F(FilesTest, AFinishedOutputReplacesOnlyTheEntryThatStoodThereAtTheStart) {
         }
     }
 }
+
+#ifndef _WIN32
+// A progress folder as a copy leaves it when it is killed: what it holds, its mode, and
+// whether its lock is taken by a copy that still runs.
+void PlantFolder(const fs::path& folder, std::initializer_list<const char*> files, fs::perms mode = fs::perms::owner_all) {
+    fs::create_directories(folder);
+    for (const char* f : files) std::ofstream(folder / f) << "0";
+    fs::permissions(folder, mode);
+}
+
+TEST_F(FilesTest, StartUpRemovesOnlyProgressFoldersProvedAbandoned) {
+    EXPECT_EQ(std::string(platform::kPrivateProgressName), convert::kProgressFileName);
+    const fs::path base = dir_ / "runtime";
+    fs::create_directories(base);
+    PlantFolder(base / "tolvani-1234", {"f"});                                  // the name alone
+    PlantFolder(base / "tolvani-999989-mydata", {"thesis.txt"});                 // no lock
+    PlantFolder(base / "tolvani-999989-mydat2", {".owner", "thesis.txt"});       // not only ours
+    PlantFolder(base / "tolvani-999990-shared", {".owner"}, fs::perms::owner_all | fs::perms::group_all);
+    PlantFolder(base / "tolvani-999991-Abc123", {".owner", "progress.txt", "progress.txt.77.tmp"});  // abandoned
+    PlantFolder(base / "tolvani-999992-locked", {".owner", "progress.txt"});
+    const int held = ::open((base / "tolvani-999992-locked/.owner").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);  // a copy that still runs
+    PlantFolder(dir_ / "elsewhere", {".owner", "progress.txt"});
+    fs::create_directory_symlink(dir_ / "elsewhere", base / "tolvani-999993-linked");
+    PlantFolder(base / "tolvani-999994-linkin", {"progress.txt"});
+    fs::create_symlink(dir_ / "elsewhere/.owner", base / "tolvani-999994-linkin/.owner");
+    PlantFolder(base / "tolvani-999995-fifoow", {"progress.txt"});
+    ASSERT_EQ(::mkfifo((base / "tolvani-999995-fifoow/.owner").c_str(), 0600), 0);  // hung start-up for ever
+
+    ::setenv("XDG_RUNTIME_DIR", base.c_str(), 1);
+    std::string made;
+    {
+        const platform::PrivateFolder folder;
+        made = folder.Path();
+        EXPECT_EQ(made.rfind(base.string() + "/tolvani-", 0), 0u) << made;
+        EXPECT_TRUE(fs::is_directory(made));
+    }
+    EXPECT_FALSE(fs::exists(made)) << "a copy removes its own folder";
+    ::close(held);
+    for (const char* kept : {"tolvani-1234/f", "tolvani-999989-mydata/thesis.txt", "tolvani-999989-mydat2/thesis.txt",
+                             "tolvani-999990-shared/.owner", "tolvani-999992-locked/progress.txt",
+                             "tolvani-999993-linked", "tolvani-999994-linkin/progress.txt",
+                             "tolvani-999995-fifoow/progress.txt"}) {
+        EXPECT_TRUE(fs::exists(fs::symlink_status(base / kept))) << kept << " was removed";
+    }
+    EXPECT_TRUE(fs::exists(dir_ / "elsewhere/progress.txt"));
+    EXPECT_FALSE(fs::exists(base / "tolvani-999991-Abc123")) << "an abandoned folder stays";
+
+    // Without XDG_RUNTIME_DIR: a folder of the user's own in the cache, never a shared
+    // temporary folder's names.
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("XDG_CACHE_HOME", (dir_ / "cache").c_str(), 1);
+    ::setenv("TMPDIR", base.c_str(), 1);
+    PlantFolder(base / "tolvani-999996-intmp", {".owner", "progress.txt"});
+    {
+        const platform::PrivateFolder folder;
+        EXPECT_EQ(folder.Path().rfind((dir_ / "cache/tolvani/tolvani-").string(), 0), 0u) << folder.Path();
+        EXPECT_EQ(fs::status(dir_ / "cache/tolvani").permissions(), fs::perms::owner_all);
+    }
+    EXPECT_TRUE(fs::exists(base / "tolvani-999996-intmp/progress.txt"));
+    ::unsetenv("XDG_CACHE_HOME");
+    ::unsetenv("TMPDIR");
+}
+
+TEST_F(FilesTest, LeftPartFilesGoOnlyWhenNoProcessHasThemOpenForWriting) {
+    const std::string dir = platform::Utf8(dir_);
+    const unsigned long gone = 999'999;  // a process id no process has here
+    ASSERT_FALSE(platform::ProcessRuns(gone));
+    const std::string left = In(platform::HiddenPartName("a.mp4", gone, 0, 255, platform::NameUnits::kBytes));
+    const std::string open = In(platform::HiddenPartName("b.mp4", gone, 0, 255, platform::NameUnits::kBytes));
+    const std::string mine = In(platform::HiddenPartName("c.mp4", ::getpid(), 0, 255, platform::NameUnits::kBytes));
+    for (const std::string& p : {left, open, mine}) Write(p, "part");
+    std::ofstream writer(open, std::ios::app);  // another writer, one that takes no lock
+    ASSERT_TRUE(writer.is_open());
+    platform::RemoveLeftPartFiles(dir);
+    EXPECT_TRUE(fs::exists(open)) << "a file open for writing was removed";
+    EXPECT_TRUE(fs::exists(mine)) << "a running writer's file was removed";
+    if (fs::exists(left)) {
+        std::printf("this file system grants no read leases: left files stay here\n");
+    }
+    writer.close();
+    platform::RemoveLeftPartFiles(dir);
+    EXPECT_EQ(fs::exists(open), fs::exists(left));
+}
+#endif
 
 }  // namespace

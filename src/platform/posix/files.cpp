@@ -101,10 +101,17 @@ void RemoveLeftPartFiles(const std::string& dir) {
         // The writer holds a lock on it: one of another process-id namespace may still run.
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat st {};
+        struct stat st {}, named{};
+        // A read lease is granted only while no one has the file open for writing (any
+        // process, whether it locks or not); it is held until the name is gone, and the
+        // name must still be the file examined. Where leases are not supported nothing
+        // is removed.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            ::unlink(path.c_str());
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+            if (::lstat(path.c_str(), &named) == 0 && named.st_dev == st.st_dev && named.st_ino == st.st_ino) {
+                ::unlink(path.c_str());
+            }
+            (void)::fcntl(fd, F_SETLEASE, F_UNLCK);
         }
         ::close(fd);
     }
