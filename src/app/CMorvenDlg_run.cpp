@@ -18,6 +18,7 @@
 #include "convert/run_naming.h"
 #include "platform/files.h"
 #include "platform/narrow.h"
+#include "platform/wrap_text.h"
 
 namespace {
 
@@ -217,8 +218,9 @@ void CMorvenDlg::CompleteRun() {
     for (int i = 0; i < m_nRowCount; ++i) {
         rows.push_back({platform::ToNarrow(m_list.Path(i)), m_rowOutcomes[static_cast<std::size_t>(i)]});
     }
-    wxMessageBox(platform::FromNarrow(convert::CompletionText(rows, convert::DefaultLogPath())), U("转换完成"), wxOK,
-                 nullptr);
+    // Long names and reasons are broken into lines, so that the box fits on the screen.
+    wxMessageBox(platform::FromNarrow(platform::WrapLongLines(convert::CompletionText(rows, convert::DefaultLogPath()))),
+                 U("转换完成"), wxOK, nullptr);
     m_progress->SetValue(1000);
 }
 
