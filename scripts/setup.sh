@@ -5,7 +5,8 @@
 # /etc/os-release. WINDOWS=1 adds the Windows cross-build and Wine.
 set -euo pipefail
 
-# What every supported release needs under the same names.
+# What every supported release needs under the same names (clang with its libFuzzer
+# run-time, libclang-rt-dev, builds vv.exe's fuzz target: scripts/fuzz.sh).
 common=(
   build-essential cmake ninja-build pkg-config
   libwxgtk3.2-dev libwxgtk-webview3.2-dev libgtk-3-dev
@@ -16,6 +17,7 @@ common=(
   xvfb xauth ffmpeg valgrind
   dpkg-dev lintian desktop-file-utils appstream xdotool
   dbus-bin dbus-daemon at-spi2-core python3-pyatspi imagemagick
+  clang libclang-rt-dev
 )
 # The Windows build (scripts/build-windows.sh, which names the posix-threads compilers of
 # mingw-w64), its setup program (NSIS) and its tests under Wine.

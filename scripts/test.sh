@@ -2,7 +2,8 @@
 # Builds Tolvani (warnings are errors here) and runs the whole test suite: the logic, job
 # and vv.exe tests, the window tests (each on a virtual display of its own), the job tests
 # once more under ThreadSanitizer, the logic, job and vv.exe tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and the Windows build with its tests under Wine.
+# and UndefinedBehaviorSanitizer, vv.exe's option parsing under libFuzzer for a minute,
+# and the Windows build with its tests under Wine.
 # Every part runs even when an earlier one failed; the end says which failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,6 +45,20 @@ asan() {
       ctest --test-dir build-asan --output-on-failure -j"$(nproc)" -L 'core|job|vv'
 }
 part "AddressSanitizer and UndefinedBehaviorSanitizer" asan
+
+# vv.exe's command line and preset parsing under libFuzzer with the sanitizers, for a
+# bounded time (FUZZ_SECONDS, 60 by default); skipped with its reason where clang cannot
+# build a libFuzzer program.
+fuzz() {
+  local status=0
+  scripts/fuzz.sh || status=$?
+  if [ "$status" -eq 77 ]; then
+    echo "test: SKIPPED the fuzz run (the reason is above)" >&2
+    return 0
+  fi
+  return "$status"
+}
+part "fuzzing vv.exe's command line" fuzz
 
 # The Windows build (cross-built with mingw-w64) and its tests under Wine, on the prebuilt
 # Windows libraries that come beside the checkout (../shared/windows).

@@ -19,6 +19,7 @@
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/narrow.h"
+#include "platform/wrap_text.h"
 
 namespace {
 
@@ -79,8 +80,10 @@ public:
             d_.m_notifier->Notify(&d_, U("转换完成"),
                                   wxString::Format(U("%d 个文件已转换，%d 个失败"), done, static_cast<int>(failed)));
         }
-        wxMessageBox(platform::FromNarrow(convert::CompletionText(rows, convert::DefaultLogPath())), U("转换完成"),
-                     wxOK, nullptr);
+        // Long names and reasons are broken into lines, so that the box fits on the screen.
+        wxMessageBox(
+            platform::FromNarrow(platform::WrapLongLines(convert::CompletionText(rows, convert::DefaultLogPath()))),
+            U("转换完成"), wxOK, nullptr);
         d_.m_progress->SetValue(1000);
     }
 

@@ -1,7 +1,5 @@
 #include "convert/run_naming.h"
 
-#include <cstdio>
-
 #include "platform/app_path.h"
 #include "platform/files.h"
 
@@ -29,12 +27,7 @@ std::string OutputPath(std::string_view dir, std::string_view prefix, std::strin
 
 bool SameFile(const std::string& a, const std::string& b) { return a == b || platform::SameExistingFile(a, b); }
 
-bool FileExists(const std::string& path) {
-    std::FILE* f = platform::OpenStdioFile(path, "rb");
-    if (f == nullptr) return false;
-    std::fclose(f);
-    return true;
-}
+bool FileExists(const std::string& path) { return platform::PathTaken(path); }
 
 std::string RenamedOutputPath(std::string_view dir, std::string_view base, std::string_view ext) {
     std::string path = OutputPath(dir, kRenamePrefix, base, ext);

@@ -21,7 +21,8 @@ std::string OutputPath(std::string_view dir, std::string_view prefix, std::strin
 // spellings (a trailing separator, "./", a symbolic link).
 bool SameFile(const std::string& a, const std::string& b);
 
-// Whether a file can be opened for reading.
+// Whether the name is taken: anything stands there, whether the user may read it or not,
+// a symbolic link that leads nowhere included. The overwrite question is asked for it.
 bool FileExists(const std::string& path);
 
 // The "重命名" name for an output that the user chose not to overwrite: "重命名B.E", or,

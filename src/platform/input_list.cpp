@@ -1,8 +1,11 @@
 #include "platform/input_list.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <wx/window.h>
+
+#include "platform/wrap_text.h"
 
 namespace platform {
 
@@ -77,7 +80,9 @@ void InputList::PublishTips() {
 }
 
 void InputList::ShowTipAt(int row) {
-    const wxString tip = Tip(row);
+    // Shown in lines that fit the screen; the row's tip itself (what a screen reader
+    // reads) stays as it was.
+    const wxString tip = wxString::FromUTF8(WrapLongLines(std::string(Tip(row).utf8_str())));
     wxWindow* rows = RowsWindow();
     if (tip == rows->GetToolTipText()) return;
     if (tip.empty()) {

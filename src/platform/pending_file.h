@@ -4,12 +4,16 @@
 // (O_TMPFILE), or a hidden temporary name there where the file system cannot do that; on
 // Windows a hidden temporary name there, always short enough for the folder's name limit.
 // Commit() replaces what stood at the final name when the file was made (a symbolic link
-// is replaced, never followed), and nothing else: a file that took the name since then is
-// kept, and this one goes to a free name beside it. Without Commit() nothing is left behind
+// is replaced, never followed), and nothing else: the entry there must still be that one
+// (same device and inode, or the same Windows file ID). A file that took the name since
+// then, another copy's finished output for one, is kept, and this one goes to a free name
+// beside it. Without Commit() nothing is left behind
 // and the file at the final name stays as it was.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/files.h"
 
 namespace platform {
 
@@ -40,7 +44,8 @@ public:
     // the system's reason (nothing is left behind then).
     std::string Commit();
     // Where Commit() put the file: the final name, or "NAME (2).EXT" (3, 4, ...) beside it
-    // when a file that was not there at the start took the final name meanwhile.
+    // when a file that was not there at the start took the final name meanwhile (one that
+    // replaced the file standing there at the start included).
     const std::string& CommittedPath() const { return committedPath_; }
 
 private:
@@ -50,6 +55,7 @@ private:
     std::intptr_t file_ = -1;  // the descriptor (POSIX) or handle (Windows); owned
     bool committed_ = false;
     bool replaces_ = false;
+    FileIdentity replaced_;  // what stood at the final name when the file was made
     std::size_t nameLimit_ = 255;  // the folder's longest name, in its own units
     std::string committedPath_;
     std::string problem_;

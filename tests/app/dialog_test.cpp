@@ -281,6 +281,9 @@ TEST(ProgramStart, NamesLikeToolkitOptionsAreFilesAndEndRequestsCloseTheWindow) 
     const fs::path killed = run / "tolvani-999999-abcdef", running = run / "tolvani-999998-runnin";
     fs::create_directories(killed);
     fs::create_directories(running);
+    // As a copy makes its folder: the user's own, for the user alone.
+    fs::permissions(killed, fs::perms::owner_all);
+    fs::permissions(running, fs::perms::owner_all);
     std::ofstream(killed / ".owner");
     const int held = ::open((running / ".owner").c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);

@@ -301,7 +301,13 @@ TEST_F(RunTest, EachFailedFileSaysWhyInItsRowTheCompletionBoxAndTheLog) {
     const wxString count = wxString::Format(U("转换完成\n%d 个文件转换失败\nbroken.avi — 无法读取输入文件："),
                                             static_cast<int>(categories.size()));
     EXPECT_TRUE(text.StartsWith(count)) << text;
-    EXPECT_TRUE(text.EndsWith(platform::FromNarrow(LogPath()))) << text;
+    // Long paths are broken into lines (at a space, or between characters) to fit the screen.
+    const auto squeezed = [](wxString t) {
+        t.Replace("\n", "");
+        t.Replace(" ", "");
+        return t;
+    };
+    EXPECT_TRUE(squeezed(text).EndsWith(squeezed(platform::FromNarrow(LogPath())))) << text;
     // A tip stays with its file when the rows move.
     guitest::ClickRow(Peer(dlg_).m_list, 1);
     guitest::Press(dlg_, IDC_MOVE_UP);
@@ -316,7 +322,8 @@ TEST_F(RunTest, EachFailedFileSaysWhyInItsRowTheCompletionBoxAndTheLog) {
     AddClip("c.avi");
     wxTEST_DIALOG(ConvertAll(), AnswerBox(wxID_OK, &text));
     EXPECT_TRUE(HoverTip(0).StartsWith(U("转换程序无法启动："))) << HoverTip(0);
-    EXPECT_NE(HoverTip(0).find(platform::FromNarrow((empty / "vv.exe").string())), wxString::npos);
+    EXPECT_NE(squeezed(HoverTip(0)).find(squeezed(platform::FromNarrow((empty / "vv.exe").string()))),
+              wxString::npos);
 
     // The log holds an entry for every row.
     std::ifstream log(LogPath());

@@ -339,7 +339,7 @@ TEST_F(ConvertTest, BadInputsFailWithAReasonAndNoOutput) {
         {In("clip.avi"), In("c.flv"), unknown, "-frobnicate", S::kCommandLine},
         {In("clip.avi"), In("no such folder/d.flv"), flv, "no such folder", S::kOutput},
         {In("clip.avi"), In("clip.avi"), kCases[3].slots, "overwrite the input", S::kOutput},
-        {In("clip.avi"), In("e.flv"), noEncoder, "libfoo", S::kSettings},
+        {In("clip.avi"), In("e.flv"), noEncoder, "libfoo", S::kCommandLine},
     };
     for (const Bad& b : cases) {
         SCOPED_TRACE(b.in + " -> " + b.out);

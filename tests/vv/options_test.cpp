@@ -1,15 +1,21 @@
 // What vv.exe reads from its command line.
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "audio_settings.h"
 #include "encoder.h"
+#include "note.h"
 #include "platform/cmdline.h"
 #include "vv_options.h"
+#include "vv_run.h"
 
 using vv::ParseArguments;
 using vv::Ratio;
 using vv::VvError;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -72,8 +78,88 @@ TEST(VvOptions, RefusesWhatItCannotUnderstand) {
 TEST(VvOptions, PresetFileIsKeyValueLines) {
     EXPECT_EQ(vv::ParsePreset("# comment\n\npreset=fast\r\n  g=250  \n"),
               (std::vector<std::pair<std::string, std::string>>{{"preset", "fast"}, {"g", "250"}}));
+    EXPECT_EQ(vv::ParsePreset("g=250\nx264opts='a=1:b=2'\ng=12\n"),
+              (std::vector<std::pair<std::string, std::string>>{{"g", "12"}, {"x264opts", "a=1:b=2"}}));
     EXPECT_THROW(vv::ParsePreset("preset fast\n"), VvError);
     EXPECT_THROW(vv::ParsePreset("=fast\n"), VvError);
+
+    // Many lines are read in a time that grows with their number (this took minutes).
+    std::string many;
+    for (int i = 0; i < 200'000; ++i) many += "k" + std::to_string(i % 50'000) + "=" + std::to_string(i) + "\n";
+    const auto pairs = vv::ParsePreset(many);
+    ASSERT_EQ(pairs.size(), 50'000u);
+    EXPECT_EQ(pairs[7], (std::pair<std::string, std::string>{"k7", "150007"}));
+}
+
+// Command lines that vv.exe refuses before any work, each with the words of its reason:
+// values no format or codec carries (some ran away without end), preset files that are
+// not small regular files (some blocked or read without end), and inputs that would
+// block the reader.
+TEST(VvOptions, RefusesValuesAndFilesThatWouldRunAwayOrBlock) {
+    const fs::path dir = fs::temp_directory_path() / ("vv-limits-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "folder");
+    const std::string d = dir.string();
+    ASSERT_EQ(::mkfifo((d + "/fifo").c_str(), 0600), 0);
+    {
+        std::ofstream sparse(d + "/sparse.dat");
+        sparse.seekp((std::streamoff{2} << 30) - 1);
+        sparse.put('\n');
+    }
+    std::ofstream(d + "/large.dat") << std::string(vv::kPresetFileLimit + 1, '#');
+    std::ofstream(d + "/clip.avi") << "x";
+    const std::string in = "vv.exe -i " + d + "/clip.avi -y ";
+    const std::pair<std::string, const char*> cases[] = {
+        {"-r 1000000", "frame rate '1000000' is out of range"},
+        {"-r 2147483647/1", "frame rate '2147483647/1' is out of range"},
+        {"-r 1/1000000", "frame rate '1/1000000' is out of range"},
+        {"-s 100000x100000", "frame size '100000x100000' is out of range"},
+        {"-b 1", "bitrate '1' is out of range"},
+        {"-ab 4000000000000", "bitrate '4000000000000' is out of range"},
+        {"-ar 2147483647", "sample rate '2147483647' is out of range"},
+        {"-ac 1000000", "channel count '1000000' is out of range"},
+        {"-vcodec \"\"", "invalid video codec ''"},
+        {"-acodec \"\"", "invalid audio codec ''"},
+        {"-vcodec aac", "aac is not a video encoder"},
+        {"-acodec nosuch", "unknown encoder nosuch"},
+        {"-fpre /dev/zero", "cannot read preset file /dev/zero: it is not a regular file"},
+        {"-fpre " + d + "/fifo", "it is not a regular file"},
+        {"-fpre " + d + "/folder", "it is not a regular file"},
+        {"-fpre " + d + "/sparse.dat", "it is larger than 65536 bytes"},
+        {"-fpre " + d + "/large.dat", "it is larger than 65536 bytes"},
+        {"-fpre /proc/self/mem", "cannot read preset file /proc/self/mem: "},
+    };
+    for (const auto& [options, reason] : cases) {
+        try {
+            Parse(in + options + " out.mp4");
+            ADD_FAILURE() << options << " was accepted";
+        } catch (const VvError& e) {
+            EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << options << ": " << e.what();
+        }
+    }
+    for (const char* input : {"/fifo", "/folder"}) {
+        try {
+            Parse("vv.exe -i " + d + input + " -y out.mp4");
+            ADD_FAILURE() << input << " was accepted";
+        } catch (const VvError& e) {
+            EXPECT_EQ(std::string(e.what()), "cannot read " + d + input + ": it is not a file");
+        }
+    }
+    // At the bounds, and the window's own values, all is taken.
+    EXPECT_NO_THROW(Parse(in + "-r 1000 -s 16384x16384 -b 1k -ar 1000 -ac 64 out.mp4"));
+    EXPECT_NO_THROW(Parse(in + "-r 1/60 -b 1000M -ab 1000M -ar 768000 -ac 1 out.mp4"));
+    fs::remove_all(dir);
+}
+
+TEST(VvOptions, MessagesQuoteBytesThatAreNotTextAsEscapes) {
+    const std::string bad = "a=1\n\x01\xff\x1b[2J\xe4\xb8\xad\n";
+    const std::string path = (fs::temp_directory_path() / ("vv-bytes-" + std::to_string(::getpid()))).string();
+    std::ofstream(path, std::ios::binary) << bad;
+    const vvtest::VvRun run = vvtest::RunVv({"-i", path, "-y", "-fpre", path, path + ".mp4"});
+    EXPECT_EQ(run.code, static_cast<int>(convert::ToolStatus::kCommandLine));
+    EXPECT_NE(run.output.find("vv.exe: preset line 2 is not key=value: \\x01\\xff\\x1b[2J中\n"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(vv::MessageText("two\nlines\r"), "two\\x0alines\\x0d");
+    fs::remove(path);
 }
 
 TEST(VvAudioSettings, SettingsAnEncoderCannotTakeBecomeTheNearestItCan) {

@@ -19,6 +19,7 @@
 
 #include "convert/contract.h"
 #include "encoder.h"
+#include "note.h"
 #include "platform/app_path.h"
 #include "platform/environment.h"
 #include "platform/stop_request.h"
@@ -34,12 +35,10 @@ std::string ProgressPath() {
     return platform::JoinPath(platform::ProgramDirectory(), convert::kProgressFileName);
 }
 
-void PrintReason(std::string reason) {
-    for (char& c : reason) {
-        if (c == '\n' || c == '\r') c = ' ';  // the reason stays on one line
-    }
+void PrintReason(const std::string& reason) {
+    // One line, text only.
     std::fprintf(stderr, "%.*s%s\n", static_cast<int>(convert::kReasonMarker.size()), convert::kReasonMarker.data(),
-                 reason.c_str());
+                 vv::MessageText(reason).c_str());
 }
 
 }  // namespace
@@ -53,7 +52,9 @@ int ToolMain(const std::vector<std::string>& argv) {
             try {
                 return vv::ParseArguments(args);
             } catch (const vv::VvError& e) {
-                throw vv::VvError(e.what(), convert::ToolStatus::kCommandLine);
+                // A value the command line gives is its fault, unless it says otherwise.
+                const bool otherKind = e.status != convert::ToolStatus::kFailed;
+                throw vv::VvError(e.what(), otherKind ? e.status : convert::ToolStatus::kCommandLine);
             }
         }();
         vv::ProgressWriter progress(ProgressPath());

@@ -3,16 +3,15 @@
 #include <cstdio>
 
 #include "convert/contract.h"
+#include "convert/run_log.h"
 
 namespace vv {
 
+std::string MessageText(const std::string& text) { return convert::EscapeForLog(text); }
+
 void PrintNote(const std::string& text) {
-    std::string line = text;
-    for (char& c : line) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
     std::fprintf(stderr, "%.*s%s\n", static_cast<int>(convert::kNoteMarker.size()), convert::kNoteMarker.data(),
-                 line.c_str());
+                 MessageText(text).c_str());
     std::fflush(stderr);
 }
 

@@ -1,15 +1,18 @@
 #include "vv_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <sstream>
+#include <unordered_map>
 
+#include "encoder.h"
 #include "platform/files.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavutil/dict.h>
 #include <libavutil/eval.h>
 #include <libavutil/log.h>
@@ -55,12 +58,30 @@ std::pair<int, int> FrameSize(const std::string& text) {
     return {PositiveInt(text.substr(0, x), "frame size"), PositiveInt(text.substr(x + 1), "frame size")};
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
-    if (!in) throw VvError("cannot read preset file " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+std::string ReadPresetFile(const std::string& path) {
+    std::string text;
+    const std::string problem = platform::ReadRegularFile(path, kPresetFileLimit, text);
+    if (!problem.empty()) throw VvError("cannot read preset file " + path + ": " + problem);
+    return text;
+}
+
+// An encoder's name as -vcodec or -acodec gives it: one FFmpeg has, of the right kind.
+std::string EncoderName(const std::string& name, AVMediaType type, const char* what) {
+    if (name.empty()) throw VvError(std::string("invalid ") + what + " ''");
+    if (type == AVMEDIA_TYPE_AUDIO && name == kAmrNbName) return name;  // vv.exe's own
+    const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
+    if (codec == nullptr) throw VvError("unknown encoder " + name);
+    if (codec->type != type) throw VvError(name + " is not a " + av_get_media_type_string(type) + " encoder");
+    return name;
+}
+
+// A value checked against the bounds vv_options.h states; `shown` is the text given.
+template <typename T>
+T Within(T value, T least, T most, const std::string& shown, const char* what, const char* bounds) {
+    if (value < least || value > most) {
+        throw VvError(std::string(what) + " '" + shown + "' is out of range (" + bounds + ")");
+    }
+    return value;
 }
 
 }  // namespace
@@ -87,8 +108,11 @@ Ratio ParseAspect(const std::string& text) {
 
 std::vector<std::pair<std::string, std::string>> ParsePreset(const std::string& text) {
     // Comments and blank lines go, and each line is checked here so that a bad one is
-    // named; the pairs themselves are read by FFmpeg's dictionary parser.
-    std::string pairs;
+    // named; each pair is read by FFmpeg's dictionary parser (its quotes and escapes),
+    // one line at a time so that the time grows with the text, not with its square. A
+    // key given again keeps its place and takes the later value.
+    std::vector<std::pair<std::string, std::string>> out;
+    std::unordered_map<std::string, std::size_t> where;
     std::istringstream lines(text);
     std::string line;
     int number = 0;
@@ -103,16 +127,19 @@ std::vector<std::pair<std::string, std::string>> ParsePreset(const std::string& 
         if (eq == std::string::npos || eq == 0) {
             throw VvError("preset line " + std::to_string(number) + " is not key=value: " + line);
         }
-        pairs += line + "\n";
+        AVDictionary* dict = nullptr;
+        const int ret = av_dict_parse_string(&dict, line.c_str(), "=", "\n", 0);
+        for (const AVDictionaryEntry* e = nullptr; ret >= 0 && (e = av_dict_get(dict, "", e, AV_DICT_IGNORE_SUFFIX));) {
+            const auto [at, fresh] = where.try_emplace(e->key, out.size());
+            if (fresh) {
+                out.emplace_back(e->key, e->value);
+            } else {
+                out[at->second].second = e->value;
+            }
+        }
+        av_dict_free(&dict);
+        if (ret < 0) throw VvError("preset line " + std::to_string(number) + " cannot be read as key=value: " + line);
     }
-    AVDictionary* dict = nullptr;
-    const int ret = av_dict_parse_string(&dict, pairs.c_str(), "=", "\n", 0);
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const AVDictionaryEntry* e = nullptr; ret >= 0 && (e = av_dict_get(dict, "", e, AV_DICT_IGNORE_SUFFIX));) {
-        out.emplace_back(e->key, e->value);
-    }
-    av_dict_free(&dict);
-    if (ret < 0) throw VvError("the preset cannot be read as key=value lines");
     return out;
 }
 
@@ -167,28 +194,39 @@ Options ParseArguments(const std::vector<std::string>& args) {
         } else if (a == "-y") {
             o.overwrite = true;
         } else if (a == "-vcodec" || a == "-c:v") {
-            o.videoCodec = value();
+            o.videoCodec = EncoderName(value(), AVMEDIA_TYPE_VIDEO, "video codec");
         } else if (a == "-acodec" || a == "-c:a") {
-            o.audioCodec = value();
-        } else if (a == "-b" || a == "-b:v") {
-            o.videoBitrate = ParseBitrate(value());
-        } else if (a == "-ab" || a == "-b:a") {
-            o.audioBitrate = ParseBitrate(value());
+            o.audioCodec = EncoderName(value(), AVMEDIA_TYPE_AUDIO, "audio codec");
+        } else if (a == "-b" || a == "-b:v" || a == "-ab" || a == "-b:a") {
+            const std::string& v = value();
+            const std::int64_t bps = Within(ParseBitrate(v), kLeastBitrate, kMostBitrate, v, "bitrate",
+                                            "1 kbit/s to 1000 Mbit/s");
+            (a == "-b" || a == "-b:v" ? o.videoBitrate : o.audioBitrate) = bps;
         } else if (a == "-s") {
-            o.frameSize = FrameSize(value());
+            const std::string& v = value();
+            const auto size = FrameSize(v);
+            Within(std::max(size.first, size.second), 1, kMostFrameSide, v, "frame size", "1 to 16384 a side");
+            o.frameSize = size;
         } else if (a == "-r") {
-            o.frameRate = ParseRate(value());
+            const std::string& v = value();
+            const Ratio r = ParseRate(v);
+            Within(static_cast<double>(r.num) / r.den, kLeastFrameRate, kMostFrameRate, v, "frame rate",
+                   "one picture a minute to 1000 a second");
+            o.frameRate = r;
         } else if (a == "-aspect") {
             o.aspect = ParseAspect(value());
         } else if (a == "-ar") {
-            o.sampleRate = PositiveInt(value(), "sample rate");
+            const std::string& v = value();
+            o.sampleRate = Within(PositiveInt(v, "sample rate"), kLeastSampleRate, kMostSampleRate, v, "sample rate",
+                                  "1000 to 768000 Hz");
         } else if (a == "-ac") {
-            o.channels = PositiveInt(value(), "channel count");
+            const std::string& v = value();
+            o.channels = Within(PositiveInt(v, "channel count"), 1, kMostChannels, v, "channel count", "1 to 64");
         } else if (a == "-strict") {
             o.strict = Strictness(value());
         } else if (a == "-fpre") {
             o.presetFile = value();
-            o.videoPreset = ParsePreset(ReadFile(o.presetFile));
+            o.videoPreset = ParsePreset(ReadPresetFile(o.presetFile));
         } else if (a.size() > 1 && a[0] == '-') {
             throw VvError("unknown option " + a);
         } else {
@@ -200,6 +238,11 @@ Options ParseArguments(const std::vector<std::string>& args) {
         throw VvError(positional.empty() ? "no output file given" : "more than one output file given");
     }
     o.output = positional.front();
+    if (o.output.empty()) throw VvError("no output file given");
+    // A FIFO or a terminal would hold the reader for ever: refused before it is opened.
+    if (const std::string problem = platform::InputProblem(o.input); !problem.empty()) {
+        throw VvError("cannot read " + o.input + ": " + problem, convert::ToolStatus::kInput);
+    }
     return o;
 }
 

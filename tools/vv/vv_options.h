@@ -3,6 +3,7 @@
 //   vv.exe -i "INPUT" -y [options] "OUTPUT"
 // with the options the converter's profiles produce: -vcodec, -b, -s, -r, -aspect,
 // -acodec, -ab, -ar, -ac, -strict, -fpre (a key=value file for the video encoder).
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -46,8 +47,24 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> videoPreset;  // from the -fpre file
 };
 
+// What vv.exe takes, checked before any work: bitrates from 1 kbit/s to 1000 Mbit/s,
+// frame sizes up to 16384 a side, frame rates from one picture a minute to 1000 a second,
+// sample rates from 1000 to 768000 Hz, 1 to 64 channels, encoders FFmpeg has (of the
+// kind the option names), and a preset file of at most 64 KiB that is a regular file.
+// Within these an encoder still fits the sound to what it can encode (audio_settings.h).
+inline constexpr std::int64_t kLeastBitrate = 1000;
+inline constexpr std::int64_t kMostBitrate = 1'000'000'000;
+inline constexpr int kMostFrameSide = 16384;
+inline constexpr double kLeastFrameRate = 1.0 / 60;
+inline constexpr double kMostFrameRate = 1000;
+inline constexpr int kLeastSampleRate = 1000;
+inline constexpr int kMostSampleRate = 768000;
+inline constexpr int kMostChannels = 64;
+inline constexpr std::size_t kPresetFileLimit = 64 * 1024;
+
 // Parses the arguments after the program name. Throws VvError for an unknown option, a
-// missing or malformed value, or a missing input or output.
+// missing, malformed or out-of-range value, a missing input or output, or an input that
+// is neither a regular file nor a block device (a FIFO would never let it go on).
 Options ParseArguments(const std::vector<std::string>& args);
 
 // "256k" -> 256000, "12.2k" -> 12200, "1M" -> 1000000.

@@ -56,6 +56,7 @@ PendingFile::PendingFile(std::string path) : path_(std::move(path)), dir_(Folder
         return;
     }
     replaces_ = exists;
+    if (exists) replaced_ = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     // A name the folder cannot hold fails now, not after the whole conversion.
     const long nameMax = ::pathconf(dir_.c_str(), _PC_NAME_MAX);
     if (nameMax > 0) nameLimit_ = static_cast<std::size_t>(nameMax);
@@ -120,7 +121,11 @@ std::string PendingFile::Commit() {
     const int fd = static_cast<int>(file_);
     if (::fdatasync(fd) != 0 && errno != EINVAL) return std::strerror(errno);
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    if (tempName_.empty() && replaces_) {
+    // Only the very entry that stood there at the start is replaced: another copy that
+    // was told to replace it too may have put its finished output there since.
+    FileIdentity standing;
+    const bool replace = replaces_ && IdentityAt(path_, standing) && standing == replaced_;
+    if (tempName_.empty() && replace) {
         // Give the unnamed file a hidden name first: a link cannot replace a name.
         for (int attempt = 0; tempName_.empty() && attempt < 100; ++attempt) {
             const std::string name =
@@ -135,12 +140,13 @@ std::string PendingFile::Commit() {
         if (tempName_.empty()) return std::strerror(EEXIST);
     }
     int err = 0;
-    if (replaces_) {
+    if (replace) {
         // The user agreed to replace the file that stood there.
         if (::rename(tempName_.c_str(), path_.c_str()) == 0) committedPath_ = path_;
         err = errno;
     } else {
-        // Nothing stood there at the start: whatever took the name since is someone's.
+        // Nothing stood there at the start, or not what stands there now: whatever took
+        // the name since is someone's.
         for (int n = 1; n <= 100 && committedPath_.empty(); ++n) {
             const std::string target =
                 n == 1 ? path_ : InFolder(dir_, NumberedName(BaseName(path_), n, nameLimit_, NameUnits::kBytes));

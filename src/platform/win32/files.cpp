@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
@@ -71,7 +72,58 @@ bool SameExistingFile(const std::string& a, const std::string& b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+bool IdentityAt(const std::string& path, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    const win32::UniqueHandle file = win32::Own(::CreateFileW(
+        Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file || !::GetFileInformationByHandle(file.get(), &info)) return false;
+    identity = {info.dwVolumeSerialNumber,
+                (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return true;
+}
+
 bool PathTaken(const std::string& path) { return ::GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadRegularFile(const std::string& path, std::size_t limit, std::string& text) {
+    text.clear();
+    const win32::UniqueHandle file = win32::Own(::CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return win32::SystemMessage(::GetLastError());
+    // A pipe or a console would make the reader wait: only a file on a disk is read.
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) return "it is not a regular file";
+    const std::string tooLarge = "it is larger than " + std::to_string(limit) + " bytes";
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) return win32::SystemMessage(::GetLastError());
+    if (static_cast<std::uint64_t>(size.QuadPart) > limit) return tooLarge;
+    char buffer[4096];
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
+            text.clear();
+            return win32::SystemMessage(::GetLastError());
+        }
+        if (n == 0) return {};
+        if (text.size() + n > limit) {
+            text.clear();
+            return tooLarge;
+        }
+        text.append(buffer, n);
+    }
+}
+
+std::string InputProblem(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "it is not a file";
+    // A named pipe (\\.\pipe\...) or a console: whatever is not a file on a disk.
+    const win32::UniqueHandle file =
+        win32::Own(::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file && ::GetFileType(file.get()) != FILE_TYPE_DISK) return "it is not a file";
+    return {};
+}
 
 bool ProcessRuns(unsigned long pid) {
     const win32::UniqueHandle process = win32::Own(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));

@@ -49,7 +49,7 @@ PendingFile::PendingFile(std::string path) : path_(std::move(path)), dir_(Folder
         problem_ = "it is not a file";
         return;
     }
-    replaces_ = attributes != INVALID_FILE_ATTRIBUTES;
+    replaces_ = attributes != INVALID_FILE_ATTRIBUTES && IdentityAt(path_, replaced_);
     // A name the folder cannot hold fails now, not after the whole conversion.
     nameLimit_ = NameLimit(dir_);
     if (NameLength(BaseName(path_), NameUnits::kUtf16) > nameLimit_) {
@@ -106,7 +106,10 @@ std::string PendingFile::Commit() {
     const std::wstring temp = Widen(tempName_);
     ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);  // the output itself is not hidden
     DWORD error = ERROR_SUCCESS;
-    if (replaces_) {
+    // Only the very file that stood there at the start is replaced: another copy that was
+    // told to replace it too may have put its finished output there since.
+    FileIdentity standing;
+    if (replaces_ && IdentityAt(path_, standing) && standing == replaced_) {
         // The user agreed to replace the file that stood there. A reader that has it open
         // for a moment holds the replacement back briefly: try again for a little while.
         for (int attempt = 0; attempt < 50; ++attempt) {
@@ -120,7 +123,8 @@ std::string PendingFile::Commit() {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     } else {
-        // Nothing stood there at the start: whatever took the name since is someone's.
+        // Nothing stood there at the start, or not what stands there now: whatever took
+        // the name since is someone's.
         for (int n = 1; n <= 100; ++n) {
             const std::string target =
                 n == 1 ? path_ : dir_ + "\\" + NumberedName(BaseName(path_), n, nameLimit_, NameUnits::kUtf16);
