@@ -2,8 +2,11 @@
 // time and then as many at once as the run chooses, in each format's default. Prints a
 // line per format: the wall times, the peak memory of the tools running together, and the
 // ratio of the two times last. No window: the run's side of the window answers at once.
-// Usage: tolvani_run_list_bench OUTPUT_DIR CLIP...
+// Usage: [PAIRS=5] tolvani_run_list_bench OUTPUT_DIR CLIP...
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -36,8 +39,11 @@ public:
     int Bar() const override { return bar_; }
     void SetBar(int value) override { bar_ = value; }
     void Later(std::function<void()> step) override {
-        std::lock_guard lock(mutex_);
-        later_.push_back(std::move(step));
+        {
+            std::lock_guard lock(mutex_);
+            later_.push_back(std::move(step));
+        }
+        wake_.notify_one();
     }
     void StartPause(std::chrono::milliseconds) override {}
     void StopPause() override {}
@@ -45,13 +51,15 @@ public:
         over_ = true;
         for (const auto& r : rows) failed_ += (r.outcome.failed || !complete) ? 1 : 0;
     }
-    // The event loop: deferred steps at once, a tick each second.
+    // The event loop: deferred steps the moment they come, as a window's loop takes
+    // them, a tick each second, and the tools' memory looked at every 10 ms between.
     void Loop(convert::RunController& run, long& peakKiB) {
         auto tick = Clock::now();
         while (!over_) {
             std::deque<std::function<void()>> steps;
             {
-                std::lock_guard lock(mutex_);
+                std::unique_lock lock(mutex_);
+                wake_.wait_for(lock, std::chrono::milliseconds(10), [this] { return !later_.empty(); });
                 steps.swap(later_);
             }
             for (auto& step : steps) step();
@@ -64,7 +72,6 @@ public:
                 if (BriskFFmpeg* job = run.JobOf(row)) kib += ResidentKiB(job->ProcessId());
             }
             peakKiB = std::max(peakKiB, kib);
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
     int Failed() const { return failed_; }
@@ -84,6 +91,7 @@ private:
     bool over_ = false;
     int failed_ = 0;
     std::mutex mutex_;
+    std::condition_variable wake_;
     std::deque<std::function<void()>> later_;
 };
 
@@ -117,6 +125,12 @@ Result RunList(const std::vector<std::string>& clips, const std::string& out, co
     return r;
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,17 +138,32 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tolvani_run_list_bench OUTPUT_DIR CLIP...\n");
         return 2;
     }
+    const char* pairsVariable = std::getenv("PAIRS");
+    const int pairs = pairsVariable != nullptr && std::atoi(pairsVariable) > 0 ? std::atoi(pairsVariable) : 5;
     const std::string out = argv[1];
     const std::vector<std::string> clips(argv + 2, argv + argc);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    std::printf("%zu clips, %u cores\n", clips.size(), cores);
+    std::printf("%zu clips, %u cores, medians of %d pairs\n", clips.size(), cores, pairs);
     std::printf("%-6s %10s %10s %12s %12s %8s\n", "format", "one s", "several s", "one MiB", "several MiB", "ratio");
     for (const auto& d : testdata::FormatDefaults(platform::ProgramDirectory())) {
-        const Result one = RunList(clips, out, d, 1);
-        const Result several = RunList(clips, out, d, static_cast<int>(cores));
-        std::printf("%-6s %10.2f %10.2f %12.1f %12.1f %8.3f%s\n", d.format, one.seconds, several.seconds,
-                    static_cast<double>(one.peakKiB) / 1024, static_cast<double>(several.peakKiB) / 1024,
-                    several.seconds / one.seconds, one.failed + several.failed > 0 ? "  (rows failed)" : "");
+        // Pairs taken in turn, so that a slow spell of the machine falls on both ways;
+        // the medians of the times, the ratio of the medians.
+        std::vector<double> oneTimes, severalTimes;
+        long onePeak = 0, severalPeak = 0;
+        int failed = 0;
+        for (int pair = 0; pair < pairs; ++pair) {
+            const Result one = RunList(clips, out, d, 1);
+            const Result several = RunList(clips, out, d, static_cast<int>(cores));
+            oneTimes.push_back(one.seconds);
+            severalTimes.push_back(several.seconds);
+            onePeak = std::max(onePeak, one.peakKiB);
+            severalPeak = std::max(severalPeak, several.peakKiB);
+            failed += one.failed + several.failed;
+        }
+        const double oneMedian = Median(oneTimes), severalMedian = Median(severalTimes);
+        std::printf("%-6s %10.2f %10.2f %12.1f %12.1f %8.3f%s\n", d.format, oneMedian, severalMedian,
+                    static_cast<double>(onePeak) / 1024, static_cast<double>(severalPeak) / 1024,
+                    severalMedian / oneMedian, failed > 0 ? "  (rows failed)" : "");
         std::fflush(stdout);
     }
     return 0;

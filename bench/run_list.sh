@@ -3,7 +3,7 @@
 # time and then several at once, in each format's default; prints a line per format with
 # the two wall times, the peak memory of the tools running together, and the ratio last.
 # Then the same for one long file alone (60 s), where several at once must cost nothing.
-# Usage: bench/run_list.sh [build-dir] [clips]
+# Usage: [PAIRS=5] bench/run_list.sh [build-dir] [clips]  (medians of PAIRS pairs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
