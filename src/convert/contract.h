@@ -16,6 +16,10 @@ inline constexpr const char* kProgressFileName = "progress.txt";
 // The environment variable that hands vv.exe the progress file of the window that
 // started it; vv.exe run by hand writes progress.txt beside itself.
 inline constexpr const char* kProgressFileVariable = "TOLVANI_PROGRESS_FILE";
+// The environment variable that gives vv.exe its share of the cores, where the run
+// converts several rows at once: a number from 1 up. vv.exe takes the machine's cores
+// when it is unset or not such a number, and never more than the machine has.
+inline constexpr const char* kCoresVariable = "TOLVANI_CORES";
 inline constexpr const char* kH264PresetFileName = "h264.dat";
 
 // How vv.exe ended, as its exit status names it; its last line ("vv.exe: REASON") is the

@@ -117,12 +117,17 @@ void RunController::StartRow() {
     slot.command = command.command;
     const std::string progress = ProgressFile(slot.index);
     ResetProgress(progress);
-    std::string handover = kProgressFileVariable;  // NAME=path for vv.exe's environment
-    handover += '=';
-    handover += progress;
+    std::vector<std::string> environment{std::string(kProgressFileVariable) + '=' + progress};
+    // Rows that run side by side share the cores: each tool keeps its share busy, instead
+    // of each starting threads for the whole machine that then wait for each other. The
+    // last row takes the whole machine: nothing starts after it, so the cores the rows
+    // beside it leave when they end are its own, and it does not end the run on one core.
+    if (level_ > 1 && nextRow_ < rowCount_) {
+        const unsigned share = std::max(1u, settings_.cores / static_cast<unsigned>(level_));
+        environment.push_back(std::string(kCoresVariable) + '=' + std::to_string(share));
+    }
     // The worker's news of the tool's end reaches the window's thread as an event.
-    slot.m_pJob = std::make_unique<BriskFFmpeg>(slot.command.c_str(), settings_.toolDir,
-                                                std::vector<std::string>{handover},
+    slot.m_pJob = std::make_unique<BriskFFmpeg>(slot.command.c_str(), settings_.toolDir, std::move(environment),
                                                 [this] { view_.Later([this] { JobEnded(); }); });
     slot.at = std::chrono::steady_clock::now();
     slots_.push_back(std::move(slot));

@@ -1,5 +1,6 @@
 // The conversion run without a window: a stand-in for the window's side (its answers,
 // statuses, bar and deferred steps), with a stand-in tool in vv.exe's place.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <deque>
@@ -176,23 +177,39 @@ TEST_F(RunControllerTest, AStopEndsEveryRunningRowAndTheRowsBelowKeepWaiting) {
     EXPECT_NE(Log().find("stopped by the user"), std::string::npos);
 }
 
-TEST_F(RunControllerTest, RowsStartBesideOthersUpToTheLimitAndNeverMore) {
-    for (const int atOnce : {1, 2}) {
-        SCOPED_TRACE(atOnce);
-        settings_.rowsAtOnce = atOnce;
+TEST_F(RunControllerTest, RowsStartBesideOthersUpToTheLimitAndShareTheCoresWhileRowsWait) {
+    // Each started row with the share of the cores its tool was given (none: the machine's).
+    struct Case {
+        int atOnce;
+        std::vector<std::string> names, shares;
+    };
+    const Case cases[] = {
+        {1, {"slow 1", "slow 2", "slow 3"}, {"slow 1.avi\t"}},
+        {2, {"slow 1", "slow 2", "slow 3"}, {"slow 1.avi\t", "slow 2.avi\t1"}},
+        {2, {"slow 1", "slow 2"}, {"slow 1.avi\t", "slow 2.avi\t"}},  // the last row takes the whole machine
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.atOnce) + " of " + std::to_string(c.names.size()));
+        settings_.rowsAtOnce = c.atOnce;
         NewWindow();
-        RunController& run = Start({"slow 1", "slow 2", "slow 3"});
+        fs::remove(dir_ / "tool" / "cores.log");
+        RunController& run = Start(c.names);
         int most = 0;
         for (int tick = 0; tick < 8; ++tick) {
             std::this_thread::sleep_for(150ms);
             run.Tick();
             most = std::max(most, run.RunningRows());
         }
-        EXPECT_EQ(most, atOnce);
+        EXPECT_EQ(most, c.atOnce);
         run.Close();  // each running tool finishes its output, as closing the window does
         EXPECT_EQ(run.RunningRows(), 0);
         EXPECT_FALSE(run.Running());
         EXPECT_NE(Log().find(settings_.closeReason), std::string::npos);
+        std::ifstream cores(dir_ / "tool" / "cores.log");
+        std::vector<std::string> shares;
+        for (std::string line; std::getline(cores, line);) shares.push_back(line.substr(line.rfind('/') + 1));
+        std::sort(shares.begin(), shares.end());
+        EXPECT_EQ(shares, c.shares);
     }
 }
 

@@ -111,6 +111,9 @@ int ToolMain(const std::vector<std::string>& argv) {
     if (mode == "-i" && argc > 2) {
         const std::string log = platform::JoinPath(platform::ProgramDirectory(), "calls.log");
         std::ofstream(platform::PathFromUtf8(log), std::ios::app) << argv[2] << '\n';
+        std::ofstream(platform::PathFromUtf8(platform::JoinPath(platform::ProgramDirectory(), "cores.log")),
+                      std::ios::app)
+            << argv[2] << '\t' << platform::EnvironmentValue("TOLVANI_CORES") << '\n';
         const std::string& input = argv[2];
         const auto slow = input.find("slow");
         if (slow == std::string::npos) return input.find("fine") != std::string::npos ? 0 : 1;

@@ -24,7 +24,9 @@ constexpr int kErrorsInARow = 64;
 // from; a skipped picture holds its place only briefly. With pictures to spare, a waiting
 // one does not leave a core idle (720p H.264 on two cores: 2-8 % less time than one per
 // core; 480p MPEG-4 the same).
-int DecoderThreads() { return std::max(av_cpu_count(), 1) + 2; }
+// A conversion given one core of a machine it shares with other rows decodes on its own
+// thread alone.
+int DecoderThreads() { return Cores() == 1 ? 1 : Cores() + 2; }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "encoder.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
@@ -8,6 +9,9 @@
 #include <functional>
 #include <mutex>
 #include <vector>
+
+#include "convert/contract.h"
+#include "platform/environment.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -207,7 +211,24 @@ std::string ErrorText(int err) {
     return buf;
 }
 
-int SpareCores() { return std::max(av_cpu_count() - 2, 1); }
+namespace {
+int MachineCores() { return std::max(av_cpu_count(), 1); }
+}  // namespace
+
+int Cores() {
+    static const int cores = [] {
+        const std::string share = platform::EnvironmentValue(convert::kCoresVariable);
+        int n = 0;
+        const auto [end, error] = std::from_chars(share.data(), share.data() + share.size(), n);
+        if (error == std::errc() && end == share.data() + share.size() && n >= 1) return std::min(n, MachineCores());
+        return MachineCores();
+    }();
+    return cores;
+}
+
+bool SharedCores() { return Cores() < MachineCores(); }
+
+int SpareCores() { return std::max(Cores() - 2, 1); }
 
 void CaptureLibraryMessages() { av_log_set_callback(LogCallback); }
 

@@ -43,6 +43,11 @@ inline constexpr std::int64_t kAmrNbBitrates[] = {4750, 5150, 5900, 6700, 7400, 
 // FFmpeg's text for an error number.
 std::string ErrorText(int err);
 
+// The cores this conversion may keep busy: the machine's, or the share the run that
+// started vv.exe gives it in TOLVANI_CORES, where several rows convert at once.
+int Cores();
+// Whether that share is less than the machine has.
+bool SharedCores();
 // Threads for library work that runs beside the stages (slices of a picture scaled or
 // encoded): the cores beyond the two the video decoder and the rest keep busy, at least one.
 int SpareCores();

@@ -55,10 +55,13 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec) {
 // more than it saves (the avi default on a 640x480 MPEG-4 input: about 18 % slower), and
 // one slice also spends the bitrate a little better. Such an encoder gets only the cores
 // beyond the two the stages keep busy. An encoder with threads of another kind (x264's
-// pictures in flight and look-ahead) keeps its own choice.
+// pictures in flight and look-ahead) keeps its own choice, unless the conversion has only
+// a share of the machine: then its threads are that share.
 int VideoEncoderThreads(const AVCodec* codec) {
-    if ((codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) == 0) return 0;
-    if ((codec->capabilities & (AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_OTHER_THREADS)) != 0) return 0;
+    if ((codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) == 0 ||
+        (codec->capabilities & (AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_OTHER_THREADS)) != 0) {
+        return SharedCores() ? Cores() : 0;
+    }
     return SpareCores();
 }
 

@@ -59,7 +59,11 @@ int ToolMain(const std::vector<std::string>& argv) {
         }();
         vv::ProgressWriter progress(ProgressPath());
         vv::Tuning tuning;
-        if (platform::EnvironmentValue(vv::kOneThreadVariable) == "1") tuning.threads = vv::StageThreads::kOne;
+        // One core of a machine shared with other rows: the stages take turns on one thread
+        // instead of waking each other on a core that is not theirs.
+        if (platform::EnvironmentValue(vv::kOneThreadVariable) == "1" || vv::Cores() == 1) {
+            tuning.threads = vv::StageThreads::kOne;
+        }
         tuning.decodeEveryPicture = platform::EnvironmentValue(vv::kDecodeEveryPictureVariable) == "1";
         const vv::Ending end = vv::Transcode(options, progress, tuning);
         if (end.stop != 0) {
