@@ -18,6 +18,7 @@
 
 #include "../helpers/dialog_peer.h"
 #include "../helpers/gui_util.h"
+#include "../helpers/dialog_fixture.h"
 #include "app/CMorvenDlg.h"
 #include "platform/narrow.h"
 #include "skin/CControlButton.h"
@@ -83,27 +84,8 @@ std::vector<std::string> ReadTree(const std::string& what) {
     return lines;
 }
 
-class A11yTest : public ::testing::Test {
+class A11yTest : public guitest::DialogFixture {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tolvani-a11y-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "in");
-        fs::create_directories(dir_ / "out");
-        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
-        dlg_ = new CMorvenDlg();
-        dlg_->Show();
-        dlg_->Raise();
-        guitest::Yield();
-        Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow((dir_ / "out").string()));
-    }
-    void TearDown() override {
-        dlg_->Close();
-        dlg_->Destroy();
-        guitest::Yield();
-        fs::remove_all(dir_);
-    }
 
     // What a screen reader reads of the input list, and the rows the list holds.
     std::vector<std::string> TreeRows() { return ReadTree("table"); }
@@ -137,9 +119,6 @@ protected:
         ASSERT_TRUE(guitest::TypeKeyAt(dlg_->GetScreenRect().GetPosition() + wxPoint(200, 8), key));
         guitest::Yield(20);
     }
-
-    fs::path dir_;
-    CMorvenDlg* dlg_ = nullptr;
 };
 
 TEST_F(A11yTest, TheRowsStatusesAndReasonsAreReadBeforeDuringAndAfterARun) {

@@ -22,6 +22,7 @@
 #include "platform/app_path.h"
 #include "platform/narrow.h"
 #include "platform/process.h"
+#include "../helpers/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -226,9 +227,7 @@ TEST(DialogClose, CaptionCloseAndEscapeEndTheModalRun) {
 
 TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
     // A user's way: click "立即转换" with the pointer, then press Escape on the keyboard.
-    const fs::path dir = fs::temp_directory_path() / ("tolvani-close-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const testutil::TempFolder dir("tolvani-close");
     fs::copy_file(FAKE_TOOL, dir / "vv.exe");  // runs until asked to stop, for an input named "slow"
     // The run log stays with the test.
     ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
@@ -265,13 +264,11 @@ TEST(DialogClose, EscapeAfterAClickOnConvertEndsTheConverterAndTheWindow) {
     const std::string text((std::istreambuf_iterator<char>(log)), {});
     EXPECT_NE(text.find("slow.avi\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  result: stopped when the window closed, "), std::string::npos) << text;
-    fs::remove_all(dir);
 }
 
 // The installed program as a user's session starts and ends it.
 TEST(ProgramStart, NamesLikeToolkitOptionsAreFilesAndEndRequestsCloseTheWindow) {
-    const fs::path dir = fs::temp_directory_path() / ("tolvani-start-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
+    const testutil::TempFolder dir("tolvani-start");
     const fs::path run = dir / "run";
     fs::create_directories(run);
     const std::vector<std::string> environment = {"XDG_RUNTIME_DIR=" + run.string(),
@@ -331,5 +328,4 @@ TEST(ProgramStart, NamesLikeToolkitOptionsAreFilesAndEndRequestsCloseTheWindow) 
 
     EXPECT_TRUE(fs::exists(running));
     ::close(held);
-    fs::remove_all(dir);
 }

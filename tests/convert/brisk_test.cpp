@@ -11,6 +11,7 @@
 #include "convert/brisk.h"
 #include "platform/cmdline.h"
 #include "platform/files.h"
+#include "../helpers/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -24,13 +25,8 @@ namespace {
 class JobTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tolvani-job-" + std::to_string(testproc::OwnId()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         fs::copy_file(FAKE_TOOL, dir_ / "vv.exe");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::string Dir() const { return platform::Utf8(dir_); }
     std::string PathIn(const std::string& name) const { return platform::Utf8(dir_ / name); }
@@ -64,7 +60,7 @@ protected:
         return std::string((std::istreambuf_iterator<char>(in)), {});
     }
 
-    fs::path dir_;
+    testutil::TempFolder dir_{"tolvani-job"};
 };
 
 }  // namespace

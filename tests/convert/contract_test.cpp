@@ -7,6 +7,7 @@
 #include "../helpers/format_defaults.h"
 #include "convert/contract.h"
 #include "platform/cmdline.h"
+#include "../helpers/temp_folder.h"
 
 namespace fs = std::filesystem;
 using convert::ComposeCommand;
@@ -81,8 +82,7 @@ TEST(Progress, ParsesLikePercentD) {
 }
 
 TEST(Progress, ResetWritesASingleZeroAndReadFollowsTheFile) {
-    const fs::path dir = fs::temp_directory_path() / ("tolvani-progress-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const testutil::TempFolder dir("tolvani-progress");
     const std::string file = convert::ProgressFilePath(dir.string());
 
     EXPECT_EQ(convert::ReadProgress(file), 0);  // missing file
@@ -109,5 +109,4 @@ TEST(Progress, ResetWritesASingleZeroAndReadFollowsTheFile) {
         std::ifstream in(target);
         EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "kept");
     }
-    fs::remove_all(dir);
 }

@@ -21,6 +21,7 @@
 #include "../helpers/message_boxes.h"
 #include "../helpers/window_manager.h"
 #include "../helpers/dialog_peer.h"
+#include "../helpers/dialog_fixture.h"
 #include "app/CMorvenDlg.h"
 #include "convert/brisk.h"
 #include "convert/contract.h"
@@ -57,7 +58,7 @@ std::string ProbeCodec(const fs::path& path) {
     return out;
 }
 
-class RunTest : public ::testing::Test {
+class RunTest : public guitest::DialogFixture {
 protected:
     static void SetUpTestSuite() {
         clips_ = fs::temp_directory_path() / ("tolvani-run-clips-" + std::to_string(::getpid()));
@@ -67,24 +68,8 @@ protected:
     static void TearDownTestSuite() { fs::remove_all(clips_); }
 
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tolvani-run-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "in");
-        fs::create_directories(dir_ / "out");
-        ::setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);  // the run log stays with the test
-        dlg_ = new CMorvenDlg();
-        dlg_->Show();
-        dlg_->Raise();
-        guitest::Yield();
-        Peer(dlg_).OutputDirEdit()->SetValue(platform::FromNarrow((dir_ / "out").string()));
+        DialogFixture::SetUp();
         guitest::Choose(Peer(dlg_).List(IDC_FORMAT), "mp4");
-    }
-    void TearDown() override {
-        dlg_->Close();
-        dlg_->Destroy();
-        guitest::Yield();
-        fs::remove_all(dir_);
     }
 
     // Adds a file as the add button does: on top.
@@ -134,8 +119,6 @@ protected:
     }
 
     static fs::path clips_;
-    fs::path dir_;
-    CMorvenDlg* dlg_ = nullptr;
     std::map<std::size_t, std::set<wxString>> seen_;
     int ticks_ = 0;
 };

@@ -7,6 +7,7 @@
 
 #include "convert/outcome.h"
 #include "convert/run_log.h"
+#include "../helpers/temp_folder.h"
 
 using namespace convert;
 namespace fs = std::filesystem;
@@ -60,7 +61,7 @@ TEST(Outcome, TheCompletionBoxListsTheFailuresAndTheLog) {
 }
 
 TEST(RunLog, AppendsAnEntryPerRowAndKeepsOneOldFile) {
-    const fs::path dir = fs::temp_directory_path() / ("tolvani-log-" + std::to_string(::getpid()));
+    const testutil::TempFolder dir("tolvani-log");
     const std::string log = (dir / "state" / "tolvani.log").string();
     const LogEntry entry{"/v/a.avi", "vv.exe -i \"/v/a.avi\" -y \"/o/a.mp4\"", "exit status 1",
                          std::chrono::milliseconds(1500), "frame 1\nvv.exe: cannot open input /v/a.avi\n"};
@@ -79,12 +80,10 @@ TEST(RunLog, AppendsAnEntryPerRowAndKeepsOneOldFile) {
     EXPECT_FALSE(fs::exists(log + ".2"));
     EXPECT_FALSE(AppendToLog((dir / "state" / "tolvani.log" / "inside a file").string(), entry));
     EXPECT_FALSE(AppendToLog("", entry));
-    fs::remove_all(dir);
 }
 
 TEST(RunLog, NamesCannotForgeEntriesAndALinkAtItsNameIsNotWrittenThrough) {
-    const fs::path dir = fs::temp_directory_path() / ("tolvani-log-links-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    const testutil::TempFolder dir("tolvani-log-links");
     const std::string log = (dir / "tolvani.log").string();
     // A line end, a control character and bytes of a GBK name inside a file name; the
     // UTF-8 Chinese text stays as it is.
@@ -109,5 +108,4 @@ TEST(RunLog, NamesCannotForgeEntriesAndALinkAtItsNameIsNotWrittenThrough) {
         std::ifstream t(target);
         EXPECT_EQ(std::string((std::istreambuf_iterator<char>(t)), {}), "kept");
     }
-    fs::remove_all(dir);
 }

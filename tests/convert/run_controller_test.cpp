@@ -15,6 +15,7 @@
 #include "convert/run_controller.h"
 #include "convert/run_naming.h"
 #include "platform/files.h"
+#include "../helpers/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -86,9 +87,6 @@ private:
 class RunControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tolvani-run-" + std::to_string(testproc::OwnId()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
         fs::create_directories(dir_ / "tool");
         fs::create_directories(dir_ / "out");
         fs::copy_file(FAKE_TOOL, dir_ / "tool" / "vv.exe");
@@ -100,7 +98,6 @@ protected:
         settings_.cores = 2;
         settings_.rowsAtOnce = 1;
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     // Starts a run over rows named as the stand-in tool reads them ("fine", "slow", ...).
     RunController& Start(std::vector<std::string> names) {
@@ -114,7 +111,7 @@ protected:
         return std::string((std::istreambuf_iterator<char>(in)), {});
     }
 
-    fs::path dir_;
+    testutil::TempFolder dir_{"tolvani-run"};
     void NewWindow() {
         window_ = std::make_unique<StandInWindow>();
         window_->dir = (dir_ / "out").string();

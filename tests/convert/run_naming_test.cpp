@@ -7,6 +7,7 @@
 #include "convert/run_naming.h"
 #include "platform/app_path.h"
 #include "platform/files.h"
+#include "../helpers/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace convert;
@@ -30,7 +31,7 @@ TEST(RunNaming, ExtensionAndBaseName) {
 }
 
 TEST(RunNaming, SameFileSeesThroughSpellings) {
-    const fs::path dir = fs::temp_directory_path() / ("tolvani-naming-" + std::to_string(::getpid()));
+    const testutil::TempFolder dir("tolvani-naming");
     fs::create_directories(dir / "sub");
     const std::string d = platform::Utf8(dir);
     const auto in = [&](const std::string& name) { return platform::JoinPath(d, name); };
@@ -58,7 +59,6 @@ TEST(RunNaming, SameFileSeesThroughSpellings) {
     EXPECT_NE(OutputFolderProblem(in("missing")), "");
     EXPECT_NE(OutputFolderProblem(clip), "");
     EXPECT_NE(OutputFolderProblem(""), "");
-    fs::remove_all(dir);
 }
 
 TEST(RunNaming, EachRowShowsWhereItStands) {

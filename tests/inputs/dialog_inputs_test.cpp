@@ -16,6 +16,7 @@
 #include "../helpers/gui_util.h"
 #include "../helpers/message_boxes.h"
 #include "../helpers/dialog_peer.h"
+#include "../helpers/dialog_fixture.h"
 #include "app/CMorvenDlg.h"
 #include "inputs/input_files.h"
 #include "platform/narrow.h"
@@ -76,21 +77,8 @@ private:
     wxString* title_;
 };
 
-class InputsTest : public ::testing::Test {
+class InputsTest : public guitest::DialogFixture {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("tolvani-inputs-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        dlg_ = new CMorvenDlg();
-        dlg_->Show();
-        dlg_->Raise();
-        guitest::Yield();
-    }
-    void TearDown() override {
-        dlg_->Destroy();
-        guitest::Yield();
-        std::filesystem::remove_all(dir_);
-    }
 
     // The file dialog hands back existing files only: the tests' files are made here.
     wxString File(const char* name) {
@@ -129,9 +117,6 @@ protected:
         for (int row : Peer(dlg_).m_list.SelectedRows()) out.push_back(Peer(dlg_).m_list.Path(row).AfterLast('/'));
         return out;
     }
-
-    std::filesystem::path dir_;
-    CMorvenDlg* dlg_ = nullptr;
 };
 
 using Rows = std::vector<wxString>;
@@ -299,8 +284,7 @@ TEST_F(InputsTest, FilesDroppedOnTheListGoOnTopAsOneBlock) {
 }
 
 TEST(StartFiles, FilesOnTheCommandLineStartInTheListAndWrongNamesAreReported) {
-    const auto dir = std::filesystem::temp_directory_path() / ("tolvani-start-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const testutil::TempFolder dir("tolvani-start");
     for (const char* name : {"a.avi", "b.mp4"}) std::ofstream(dir / name) << "x";
     const std::string missing = (dir / "missing.avi").string();
     auto* d = new CMorvenDlg(nullptr, {(dir / "a.avi").string(), (dir / "b.mp4").string(), missing});
@@ -317,7 +301,6 @@ TEST(StartFiles, FilesOnTheCommandLineStartInTheListAndWrongNamesAreReported) {
     EXPECT_EQ(message, wxString::FromUTF8("以下名称不是文件：\n") + platform::FromNarrow(missing));
     d->Destroy();
     guitest::Yield();
-    std::filesystem::remove_all(dir);
 }
 
 namespace {
@@ -364,8 +347,7 @@ TEST_F(InputsTest, NamesThatAreNotUtf8ArriveExactlyByEveryWay) {
 }
 
 TEST(StartFiles, EveryArgumentIsAFileNameWhateverItsBytesOrLooks) {
-    const auto dir = std::filesystem::temp_directory_path() / ("tolvani-args-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    const testutil::TempFolder dir("tolvani-args");
     const std::vector<std::string> names = {"--name=x.avi", "--display=y.avi", "--", kGbk, kLatin1};
     for (const std::string& name : names) std::ofstream(dir / name) << "x";
     // Relative names, as a shell in that folder passes them; the first "--" only ends the
@@ -395,5 +377,4 @@ TEST(StartFiles, EveryArgumentIsAFileNameWhateverItsBytesOrLooks) {
     d->Destroy();
     guitest::Yield();
     std::filesystem::current_path(before);
-    std::filesystem::remove_all(dir);
 }

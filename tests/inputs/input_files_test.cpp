@@ -5,6 +5,7 @@
 
 #include "inputs/input_files.h"
 #include "platform/utf8_path.h"
+#include "../helpers/temp_folder.h"
 
 TEST(InputFilters, AreTheEightEntriesExactlyAsWrittenThenTodaysContainersAndAllFiles) {
     EXPECT_EQ(inputs::InputWildcard(),
@@ -41,7 +42,7 @@ TEST(OutputFolder, RootKeepsItsSeparatorOthersHaveNone) {
 
 TEST(HandedFiles, SortedOutAsTheAddButtonWouldTakeThem) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("tolvani-handed-" + std::to_string(::getpid()));
+    const testutil::TempFolder dir("tolvani-handed");
     fs::create_directories(dir / "folder" / "inner");
     for (const char* name : {"z.RMVB", "folder/b.mp4", "folder/A.3G2", "folder/0x.AVI", "folder/notes.txt",
                              "folder/inner/deep.avi", "folder/phone.MOV", "folder/web.webm", "folder/cam.m2ts",
@@ -60,5 +61,4 @@ TEST(HandedFiles, SortedOutAsTheAddButtonWouldTakeThem) {
                                         in("视频 一.wmv"), in("clip.swf"), in("show.mkv")}));
     EXPECT_EQ(sorted.notVideos, std::vector<std::string>{in("photo.jpg")});
     EXPECT_EQ(sorted.notFiles, std::vector<std::string>{in("missing.avi")});
-    fs::remove_all(dir);
 }

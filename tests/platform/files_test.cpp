@@ -19,6 +19,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "../helpers/temp_folder.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -28,15 +29,10 @@ namespace {
 class FilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("tolvani-files-") + test->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
     }
     void TearDown() override {
-        std::error_code ec;
+        std::error_code ec;  // a test may leave the folder unwritable
         fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
     }
     std::string In(const std::string& name) const { return platform::JoinPath(platform::Utf8(dir_), name); }
     static void Write(const std::string& path, const std::string& text) {
@@ -55,7 +51,7 @@ protected:
         return !ec;
     }
 
-    fs::path dir_;
+    testutil::TempFolder dir_{"tolvani-files"};
 };
 
 TEST_F(FilesTest, ANameIsTakenByAnyEntryWhetherTheUserMayReadItOrNot) {

@@ -6,6 +6,7 @@
 #include "../helpers/format_defaults.h"
 #include "../helpers/gui_util.h"
 #include "../helpers/dialog_peer.h"
+#include "../helpers/dialog_fixture.h"
 #include "app/CMorvenDlg.h"
 #include "platform/app_path.h"
 #include "platform/narrow.h"
@@ -15,20 +16,10 @@ using guitest::Entries;
 
 namespace {
 
-class ProfilesTest : public ::testing::Test {
+class ProfilesTest : public guitest::DialogFixture {
 protected:
-    void SetUp() override {
-        dlg_ = new CMorvenDlg();
-        dlg_->Show();
-        guitest::Yield();
-    }
-    void TearDown() override {
-        dlg_->Destroy();
-        guitest::Yield();
-    }
     convert::OptionSlots Slots() const { return Peer(dlg_).CurrentOptions(); }
     wxString Sel(int id) const { return Peer(dlg_).List(id)->GetStringSelection(); }
-    CMorvenDlg* dlg_ = nullptr;
 };
 
 const convert::OptionSlots k3gpSlots = testdata::FormatDefaults(platform::ProgramDirectory())[0].slots;

@@ -11,6 +11,7 @@
 #include "platform/cmdline.h"
 #include "vv_options.h"
 #include "vv_run.h"
+#include "../helpers/temp_folder.h"
 
 using vv::ParseArguments;
 using vv::Ratio;
@@ -96,7 +97,7 @@ TEST(VvOptions, PresetFileIsKeyValueLines) {
 // not small regular files (some blocked or read without end), and inputs that would
 // block the reader.
 TEST(VvOptions, RefusesValuesAndFilesThatWouldRunAwayOrBlock) {
-    const fs::path dir = fs::temp_directory_path() / ("vv-limits-" + std::to_string(::getpid()));
+    const testutil::TempFolder dir("vv-limits");
     fs::create_directories(dir / "folder");
     const std::string d = dir.string();
     ASSERT_EQ(::mkfifo((d + "/fifo").c_str(), 0600), 0);
@@ -147,19 +148,18 @@ TEST(VvOptions, RefusesValuesAndFilesThatWouldRunAwayOrBlock) {
     // At the bounds, and the window's own values, all is taken.
     EXPECT_NO_THROW(Parse(in + "-r 1000 -s 16384x16384 -b 1k -ar 1000 -ac 64 out.mp4"));
     EXPECT_NO_THROW(Parse(in + "-r 1/60 -b 1000M -ab 1000M -ar 768000 -ac 1 out.mp4"));
-    fs::remove_all(dir);
 }
 
 TEST(VvOptions, MessagesQuoteBytesThatAreNotTextAsEscapes) {
     const std::string bad = "a=1\n\x01\xff\x1b[2J\xe4\xb8\xad\n";
-    const std::string path = (fs::temp_directory_path() / ("vv-bytes-" + std::to_string(::getpid()))).string();
+    const testutil::TempFolder dir("vv-bytes");
+    const std::string path = (dir / "bad preset").string();
     std::ofstream(path, std::ios::binary) << bad;
     const vvtest::VvRun run = vvtest::RunVv({"-i", path, "-y", "-fpre", path, path + ".mp4"});
     EXPECT_EQ(run.code, static_cast<int>(convert::ToolStatus::kCommandLine));
     EXPECT_NE(run.output.find("vv.exe: preset line 2 is not key=value: \\x01\\xff\\x1b[2J中\n"), std::string::npos)
         << run.output;
     EXPECT_EQ(vv::MessageText("two\nlines\r"), "two\\x0alines\\x0d");
-    fs::remove(path);
 }
 
 TEST(VvAudioSettings, SettingsAnEncoderCannotTakeBecomeTheNearestItCan) {
