@@ -16,6 +16,7 @@ void InitUi() {
     done = true;
 
     platform::ApplyCompactControlStyle();
+    platform::MendAccessibility();
     wxInitAllImageHandlers();
     wxFileSystem::AddHandler(new wxMemoryFSHandler);  // owned by wxFileSystem
     for (const platform::EmbeddedResource* r = platform::kEmbeddedResources; r->name; ++r) {

@@ -50,6 +50,17 @@ void DismissOpenBoxes();
 // have the template's sizes and look.
 void ApplyCompactControlStyle();
 
+// Keeps screen readers from crashing the program (GTK 3.24 with at-spi2-atk 2.56, Debian
+// 13; on Windows there is nothing to mend):
+//  - GTK's accessible labels, buttons and entries report no states at all once their
+//    widget is gone (a dialog that has closed), and the accessibility bridge, which may
+//    still hold them, reads those states without checking; they report "defunct"
+//    instead, as GTK's other accessibles do;
+//  - the bridge stops listening to the keys when the last screen reader leaves, and may
+//    learn that while it is handed a key; GTK's walk over the key listeners then steps on
+//    the one just removed. A listener removed while a key is handled goes once the key is.
+void MendAccessibility();
+
 // Gives the keyboard to a shown dialog itself, for one in which nothing can take it (its
 // only control hidden), so that Esc and Enter reach the dialog's key handler. GTK would
 // otherwise leave the keys with no widget at all; Win32 dialogs take them already.

@@ -274,3 +274,62 @@ TEST_F(A11yTest, TabAndShiftTabWalkTheControlsInTemplateOrder) {
 }
 
 }  // namespace
+
+// A screen reader may still hold a label, button or entry of a dialog that has closed
+// (the About dialog, a question); asked for its states, each says it is defunct instead of
+// giving none, which crashed the accessibility bridge of Debian 13.
+TEST(ClosedAccessibles, ALabelButtonOrEntryOfAClosedDialogReadsAsDefunct) {
+    for (GtkWidget* widget : {gtk_label_new("E-mail:"), gtk_button_new_with_label("OK"), gtk_entry_new()}) {
+        g_object_ref_sink(widget);
+        AtkObject* accessible = gtk_widget_get_accessible(widget);
+        g_object_ref(accessible);  // as the bridge holds it
+        SCOPED_TRACE(G_OBJECT_TYPE_NAME(accessible));
+        gtk_widget_destroy(widget);
+        g_object_unref(widget);
+        AtkStateSet* states = atk_object_ref_state_set(accessible);
+        ASSERT_NE(states, nullptr);
+        EXPECT_TRUE(atk_state_set_contains_state(states, ATK_STATE_DEFUNCT));
+        g_object_unref(states);
+        g_object_unref(accessible);
+    }
+}
+
+// The accessibility bridge stops listening to the keys when the last screen reader leaves,
+// and may learn that while it is handed a key (a reader quits as the user types): the
+// listener that goes while the key is handled must not break the walk over the others.
+TEST(ClosedAccessibles, AKeyListenerThatGoesWhileAKeyIsHandledLeavesTheOthersTheirKey) {
+    static guint leaving = 0;
+    static int heardByLeaving = 0, heardByStaying = 0;
+    leaving = atk_add_key_event_listener(
+        [](AtkKeyEventStruct*, gpointer) -> gint {
+            ++heardByLeaving;
+            atk_remove_key_event_listener(leaving);
+            return FALSE;
+        },
+        nullptr);
+    const guint staying = atk_add_key_event_listener(
+        [](AtkKeyEventStruct*, gpointer) -> gint {
+            ++heardByStaying;
+            return FALSE;
+        },
+        nullptr);
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_widget_realize(window);
+    const auto press = [&] {
+        GdkEvent* key = gdk_event_new(GDK_KEY_PRESS);
+        key->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+        key->key.keyval = GDK_KEY_space;
+        gdk_event_set_device(key, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+        gtk_main_do_event(key);
+        gdk_event_free(key);
+        guitest::Yield();
+    };
+    press();
+    EXPECT_EQ(heardByLeaving, 1);
+    EXPECT_EQ(heardByStaying, 1);
+    press();  // the listener that went hears no more keys
+    EXPECT_EQ(heardByLeaving, 1);
+    EXPECT_EQ(heardByStaying, 2);
+    atk_remove_key_event_listener(staying);
+    gtk_widget_destroy(window);
+}

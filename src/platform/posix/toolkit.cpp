@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <glib-unix.h>
 #include <utility>
+#include <gtk/gtk-a11y.h>
 #include <gtk/gtk.h>
 #include <wx/init.h>
 #include <wx/window.h>
@@ -59,6 +60,72 @@ void DismissOpenBoxes() {
 
 EndRequestWatch::~EndRequestWatch() {
     for (const unsigned id : m_sources) g_source_remove(id);
+}
+
+namespace {
+
+using StateSetFunction = AtkStateSet* (*)(AtkObject*);
+
+// The toolkit's own way of asking each mended kind for its states.
+template <int Kind>
+StateSetFunction gOwnStates = nullptr;
+
+template <int Kind>
+AtkStateSet* StatesOrDefunct(AtkObject* accessible) {
+    if (AtkStateSet* states = gOwnStates<Kind>(accessible)) return states;
+    AtkStateSet* defunct = atk_state_set_new();  // the caller's reference
+    atk_state_set_add_state(defunct, ATK_STATE_DEFUNCT);
+    return defunct;
+}
+
+template <int Kind>
+void Mend(GType type) {
+    // The class stays referenced for the program's life: its functions are replaced.
+    auto* klass = ATK_OBJECT_CLASS(g_type_class_ref(type));
+    if (gOwnStates<Kind> != nullptr || klass->ref_state_set == nullptr) return;
+    gOwnStates<Kind> = klass->ref_state_set;
+    klass->ref_state_set = StatesOrDefunct<Kind>;
+}
+
+// GTK's own removal of a key listener, and whether a key is being handled now.
+void (*gRemoveKeyListener)(guint) = nullptr;
+
+bool HandlingAKey() {
+    GdkEvent* event = gtk_get_current_event();  // a copy, or none
+    if (event == nullptr) return false;
+    const GdkEventType type = gdk_event_get_event_type(event);
+    gdk_event_free(event);
+    return type == GDK_KEY_PRESS || type == GDK_KEY_RELEASE;
+}
+
+void RemoveKeyListenerSafely(guint listener) {
+    if (!HandlingAKey()) {
+        gRemoveKeyListener(listener);
+        return;
+    }
+    g_idle_add_full(
+        G_PRIORITY_HIGH_IDLE,
+        [](gpointer id) -> gboolean {
+            gRemoveKeyListener(GPOINTER_TO_UINT(id));
+            return G_SOURCE_REMOVE;
+        },
+        GUINT_TO_POINTER(listener), nullptr);
+}
+
+}  // namespace
+
+void MendAccessibility() {
+    // Kinds that derive from these (toggle and check buttons, spin buttons) ask them in
+    // turn, and so are mended with them.
+    Mend<0>(GTK_TYPE_LABEL_ACCESSIBLE);
+    Mend<1>(GTK_TYPE_BUTTON_ACCESSIBLE);
+    Mend<2>(GTK_TYPE_ENTRY_ACCESSIBLE);
+    // The class stays referenced for the program's life: a function of it is replaced.
+    auto* util = ATK_UTIL_CLASS(g_type_class_ref(ATK_TYPE_UTIL));
+    if (gRemoveKeyListener == nullptr && util->remove_key_event_listener != nullptr) {
+        gRemoveKeyListener = util->remove_key_event_listener;
+        util->remove_key_event_listener = RemoveKeyListenerSafely;
+    }
 }
 
 void ApplyCompactControlStyle() {

@@ -33,6 +33,8 @@ void DismissOpenBoxes() {}  // Windows asks a program to end through its windows
 
 void ApplyCompactControlStyle() {}  // the native controls keep the template's sizes
 
+void MendAccessibility() {}
+
 void FocusDialogItself(wxWindow* dialog) { dialog->SetFocus(); }
 
 void ShowAsPushButton(wxWindow*, const wxString&) {}
