@@ -13,13 +13,13 @@
 #include "platform/pending_file.h"
 #include "platform/pending_names.h"
 #include "platform/private_folder.h"
+#include "../helpers/temp_folder.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include "../helpers/temp_folder.h"
 #endif
 
 namespace fs = std::filesystem;
