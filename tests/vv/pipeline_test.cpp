@@ -1,8 +1,14 @@
 // The queues and threads between vv.exe's stages: a failure anywhere ends every thread,
 // whatever it waits on, and a stage finishes once, after its last producer.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "pipeline.h"
@@ -75,3 +81,61 @@ TEST(VvPipeline, AStageGetsEveryItemInOrderAndFinishesOnceAfterItsLastProducer) 
         EXPECT_EQ(finished, 1);
     }
 }
+
+// Thousands of items through a small queue, from two producers at different paces into a
+// consumer that wakes for a stretch: each producer's items all arrive, in its order, and
+// the stage finishes once, after both (a consumer woken while a producer still waited
+// for room once took the empty queue for the end and left the producers hanging).
+class VvPipelineStretch : public testing::TestWithParam<std::pair<std::size_t, std::size_t>> {};
+
+TEST_P(VvPipelineStretch, EveryItemArrivesInOrderHoweverTheSidesSleep) {
+    const auto [capacity, batch] = GetParam();
+    constexpr int kItems = 10000;
+    std::vector<int> seen[2];
+    int finished = 0;
+    vv::Inlet<int> inlet([&](int v) { seen[v % 2].push_back(v / 2); }, [&] { ++finished; }, 2);
+    vv::Workers workers;
+    workers.Watch(inlet.Queue(capacity, 1000, batch));
+    workers.Start([&] { inlet.Drain(); });
+    for (int p = 0; p < 2; ++p) {
+        workers.Start([&inlet, p] {
+            for (int i = 0; i < kItems; ++i) {
+                inlet.Put(2 * i + p, 1);
+                if (p == 1 && i % 64 == 0) std::this_thread::yield();
+            }
+            inlet.End();
+        });
+    }
+    // A stage that ended early leaves its producers waiting for good: after a minute the
+    // run is failed, so that the fault shows as a failure rather than a hung test.
+    std::mutex mutex;
+    std::condition_variable joined;
+    bool done = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!joined.wait_for(lock, std::chrono::minutes(1), [&] { return done; })) {
+            workers.Fail(std::make_exception_ptr(Failure("the producers were left waiting")));
+        }
+    });
+    try {
+        workers.Join();
+    } catch (const Failure& e) {
+        ADD_FAILURE() << e.what();
+    }
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+    }
+    joined.notify_one();
+    watchdog.join();
+    EXPECT_EQ(finished, 1);
+    for (const auto& s : seen) {
+        ASSERT_EQ(s.size(), static_cast<std::size_t>(kItems));
+        for (int i = 0; i < kItems; ++i) ASSERT_EQ(s[static_cast<std::size_t>(i)], i);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Queues, VvPipelineStretch,
+                         testing::Values(std::pair<std::size_t, std::size_t>{1, 1}, std::pair<std::size_t, std::size_t>{2, 1},
+                                         std::pair<std::size_t, std::size_t>{8, 1}, std::pair<std::size_t, std::size_t>{8, 4},
+                                         std::pair<std::size_t, std::size_t>{64, 16}));

@@ -65,6 +65,7 @@ int ToolMain(const std::vector<std::string>& argv) {
             tuning.threads = vv::StageThreads::kOne;
         }
         tuning.decodeEveryPicture = platform::EnvironmentValue(vv::kDecodeEveryPictureVariable) == "1";
+        tuning.account = platform::EnvironmentValue(vv::kStageAccountVariable) == "1";
         const vv::Ending end = vv::Transcode(options, progress, tuning);
         if (end.stop != 0) {
             std::string what = "; the output holds what was converted until then";

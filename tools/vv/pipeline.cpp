@@ -1,6 +1,11 @@
 #include "pipeline.h"
 
 namespace vv {
+namespace {
+thread_local StageAccount* tAccount = nullptr;
+}  // namespace
+
+StageAccount* CurrentAccount() { return tAccount; }
 
 Workers::~Workers() { Stop(); }
 
@@ -16,8 +21,15 @@ void Workers::Stop() {
     }
 }
 
-void Workers::Start(std::function<void()> body) {
-    threads_.emplace_back([this, body = std::move(body)] {
+void Workers::Start(std::function<void()> body, std::string name) {
+    StageAccount* account = nullptr;
+    if (accounting_) {
+        accounts_.push_back({});
+        account = &accounts_.back();
+        account->name = std::move(name);
+    }
+    threads_.emplace_back([this, account, body = std::move(body)] {
+        tAccount = account;
         try {
             body();
         } catch (const PipelineAborted&) {
@@ -25,6 +37,7 @@ void Workers::Start(std::function<void()> body) {
         } catch (...) {
             Fail(std::current_exception());
         }
+        if (account != nullptr) account->usage = platform::ThisThreadUsage();
     });
 }
 

@@ -11,20 +11,53 @@
 // A failure on any thread ends the whole run: Workers keeps the first one and aborts
 // every queue, which wakes each thread waiting on one; that thread unwinds with
 // PipelineAborted and ends without a reason of its own.
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/threads.h"
+
 namespace vv {
+
+// What one stage's thread did, for the stage account a run can print: where its time went
+// tells which stage holds the others back.
+struct StageAccount {
+    std::string name;
+    std::int64_t waitingForInputNs = 0;  // on an empty queue before it
+    std::int64_t waitingForRoomNs = 0;   // on a full queue after it
+    platform::ThreadUsage usage;         // at the thread's end
+};
+
+// The calling thread's account, when the run keeps them (else null).
+StageAccount* CurrentAccount();
+
+// Waits on `cv` until `ready`, adding the time waited to the calling thread's account.
+template <typename Ready>
+void WaitAccounted(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, Ready ready,
+                   std::int64_t StageAccount::*waited) {
+    if (ready()) return;
+    StageAccount* account = CurrentAccount();
+    if (account == nullptr) {
+        cv.wait(lock, ready);
+        return;
+    }
+    const auto from = std::chrono::steady_clock::now();
+    cv.wait(lock, ready);
+    account->*waited += std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - from).count();
+}
 
 // Thrown out of a queue once the run was aborted by a failure elsewhere. Not a
 // std::exception, so that code handling library errors does not catch it by mistake.
@@ -38,35 +71,63 @@ public:
 
 // A first-in first-out queue of at most maxItems items and maxBytes bytes (an item larger
 // than that still passes through an empty queue), filled by `producers` producers.
+// Each side sleeps for a stretch rather than for each item: a producer that found the
+// queue full goes on once it has drained to half, and a consumer that found it empty goes
+// on once `batch` items wait (or the producers ended, or one waits for room). A stage
+// faster than its neighbour thus wakes once per stretch instead of once per item, and
+// each wake-up is signalled only when someone sleeps for it.
 template <typename T>
 class BoundedQueue final : public Abortable {
 public:
-    BoundedQueue(std::size_t maxItems, std::size_t maxBytes, int producers)
-        : maxItems_(maxItems), maxBytes_(maxBytes), producers_(producers) {}
+    BoundedQueue(std::size_t maxItems, std::size_t maxBytes, int producers, std::size_t batch = 1)
+        : maxItems_(std::max<std::size_t>(maxItems, 1)),
+          maxBytes_(maxBytes),
+          resumeAt_(maxItems_ / 2),
+          batch_(std::clamp<std::size_t>(batch, 1, std::max<std::size_t>(maxItems_ / 2, 1))),
+          producers_(producers) {}
 
     // Waits while the queue is full. Throws PipelineAborted once aborted.
     void Push(T item, std::size_t bytes) {
         std::unique_lock lock(mutex_);
-        notFull_.wait(lock, [&] {
-            return aborted_ || items_.empty() || (items_.size() < maxItems_ && bytes_ + bytes <= maxBytes_);
-        });
+        if (!Fits(bytes, maxItems_ - 1)) {
+            ++producersWaiting_;
+            if (consumerWaiting_) notEmpty_.notify_one();  // a short batch that fills the bytes
+            WaitAccounted(notFull_, lock, [&] { return aborted_ || Fits(bytes, resumeAt_); },
+                          &StageAccount::waitingForRoomNs);
+            --producersWaiting_;
+        }
         if (aborted_) throw PipelineAborted{};
         bytes_ += bytes;
         items_.emplace_back(std::move(item), bytes);
-        notEmpty_.notify_one();
+        const bool wake = consumerWaiting_ && items_.size() >= batch_;
+        lock.unlock();
+        if (wake) notEmpty_.notify_one();
     }
 
     // The next item, waiting for one; nothing once every producer has ended and the queue
     // is empty. Throws PipelineAborted once aborted.
     std::optional<T> Pop() {
         std::unique_lock lock(mutex_);
-        notEmpty_.wait(lock, [&] { return aborted_ || !items_.empty() || producers_ == 0; });
+        if (items_.empty() && producers_ > 0 && !aborted_) {
+            consumerWaiting_ = true;
+            WaitAccounted(
+                notEmpty_, lock,
+                [&] {
+                    return aborted_ || producers_ == 0 || items_.size() >= batch_ ||
+                           (producersWaiting_ > 0 && !items_.empty());
+                },
+                &StageAccount::waitingForInputNs);
+            consumerWaiting_ = false;
+        }
         if (aborted_) throw PipelineAborted{};
         if (items_.empty()) return std::nullopt;
         std::optional<T> item(std::move(items_.front().first));
         bytes_ -= items_.front().second;
         items_.pop_front();
-        notFull_.notify_all();  // producers with items of any size may be waiting
+        // Producers with items of any size may be waiting.
+        const bool wake = producersWaiting_ > 0 && items_.size() <= resumeAt_;
+        lock.unlock();
+        if (wake) notFull_.notify_all();
         return item;
     }
 
@@ -90,12 +151,19 @@ public:
     }
 
 private:
+    // Room for an item of `bytes` while at most `upTo` items wait.
+    bool Fits(std::size_t bytes, std::size_t upTo) const {
+        return items_.empty() || (items_.size() <= upTo && bytes_ + bytes <= maxBytes_);
+    }
+
     std::mutex mutex_;
     std::condition_variable notFull_, notEmpty_;
     std::deque<std::pair<T, std::size_t>> items_;
     std::size_t bytes_ = 0;
-    const std::size_t maxItems_, maxBytes_;
+    const std::size_t maxItems_, maxBytes_, resumeAt_, batch_;
     int producers_;
+    int producersWaiting_ = 0;
+    bool consumerWaiting_ = false;
     bool aborted_ = false;
 };
 
@@ -107,9 +175,10 @@ public:
     Inlet(std::function<void(T)> take, std::function<void()> finish, int producers = 1)
         : take_(std::move(take)), finish_(std::move(finish)), producers_(producers) {}
 
-    // From now on items wait in a queue for Drain() on the stage's own thread.
-    BoundedQueue<T>& Queue(std::size_t maxItems, std::size_t maxBytes) {
-        queue_ = std::make_unique<BoundedQueue<T>>(maxItems, maxBytes, producers_);
+    // From now on items wait in a queue for Drain() on the stage's own thread, which wakes
+    // for `batch` of them at a time.
+    BoundedQueue<T>& Queue(std::size_t maxItems, std::size_t maxBytes, std::size_t batch = 1) {
+        queue_ = std::make_unique<BoundedQueue<T>>(maxItems, maxBytes, producers_, batch);
         return *queue_;
     }
 
@@ -156,7 +225,11 @@ public:
 
     // A queue to abort on failure; watch every queue before starting any thread.
     void Watch(Abortable& queue) { queues_.push_back(&queue); }
-    void Start(std::function<void()> body);
+    // Threads started from now on keep an account each, named as Start() names them.
+    void KeepAccounts() { accounting_ = true; }
+    void Start(std::function<void()> body, std::string name = {});
+    // The accounts of the threads started, once joined.
+    const std::deque<StageAccount>& Accounts() const { return accounts_; }
     void Join();
     // Aborts and joins whatever still runs (a run left early); nothing once joined.
     void Stop();
@@ -174,6 +247,8 @@ private:
     std::atomic<bool> aborted_{false};
     std::vector<Abortable*> queues_;
     std::vector<std::thread> threads_;
+    bool accounting_ = false;
+    std::deque<StageAccount> accounts_;  // stays where it is while threads fill it in
 };
 
 }  // namespace vv

@@ -31,6 +31,9 @@ struct Tuning {
     // Every picture is decoded, also those the frame-rate conversion leaves out and no
     // other picture is predicted from (see drop_forecast.h).
     bool decodeEveryPicture = false;
+    // At the end, an account of where the time went goes to standard error: each stage's
+    // processor time, its waits for input and for room after it, and its thread switches.
+    bool account = false;
 };
 struct Ending {
     int stop = 0;            // the stop signal's number; 0 when the input was read to its end
@@ -38,9 +41,11 @@ struct Ending {
 };
 Ending Transcode(const Options& options, ProgressWriter& progress, Tuning tuning = {});
 
-// The environment variables that, set to 1, run every stage on one thread and decode
-// every picture (for measurements and the tests that compare the ways).
+// The environment variables that, set to 1, run every stage on one thread, decode every
+// picture, and print the stage account (for measurements and the tests that compare the
+// ways).
 inline constexpr const char* kOneThreadVariable = "TOLVANI_VV_ONE_THREAD";
 inline constexpr const char* kDecodeEveryPictureVariable = "TOLVANI_VV_DECODE_EVERY_PICTURE";
+inline constexpr const char* kStageAccountVariable = "TOLVANI_VV_STAGE_ACCOUNT";
 
 }  // namespace vv

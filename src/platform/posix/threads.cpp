@@ -13,4 +13,16 @@ void YieldToOtherThreads() {
     ::setpriority(PRIO_PROCESS, thread, now + 5);
 }
 
+namespace {
+ThreadUsage UsageOf(int who) {
+    struct rusage r {};
+    if (::getrusage(who, &r) != 0) return {};
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return {seconds(r.ru_utime) + seconds(r.ru_stime), r.ru_nvcsw, r.ru_nivcsw};
+}
+}  // namespace
+
+ThreadUsage ThisThreadUsage() { return UsageOf(RUSAGE_THREAD); }
+ThreadUsage ProcessUsage() { return UsageOf(RUSAGE_SELF); }
+
 }  // namespace platform
