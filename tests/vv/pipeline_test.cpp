@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -84,9 +83,10 @@ TEST(VvPipeline, AStageGetsEveryItemInOrderAndFinishesOnceAfterItsLastProducer) 
 
 // Thousands of items through a small queue, from two producers at different paces into a
 // consumer that wakes for a stretch: each producer's items all arrive, in its order, and
-// the stage finishes once, after both (a consumer woken while a producer still waited
-// for room once took the empty queue for the end and left the producers hanging).
-class VvPipelineStretch : public testing::TestWithParam<std::pair<std::size_t, std::size_t>> {};
+// the stage finishes once, after both (a consumer woken while a producer still waits for
+// room must not take the empty queue for the end and leave the producers hanging).
+using CapacityAndBatch = std::pair<std::size_t, std::size_t>;
+class VvPipelineStretch : public testing::TestWithParam<CapacityAndBatch> {};
 
 TEST_P(VvPipelineStretch, EveryItemArrivesInOrderHoweverTheSidesSleep) {
     const auto [capacity, batch] = GetParam();
@@ -108,26 +108,11 @@ TEST_P(VvPipelineStretch, EveryItemArrivesInOrderHoweverTheSidesSleep) {
     }
     // A stage that ended early leaves its producers waiting for good: after a minute the
     // run is failed, so that the fault shows as a failure rather than a hung test.
-    std::mutex mutex;
-    std::condition_variable joined;
-    bool done = false;
-    std::thread watchdog([&] {
-        std::unique_lock lock(mutex);
-        if (!joined.wait_for(lock, std::chrono::minutes(1), [&] { return done; })) {
-            workers.Fail(std::make_exception_ptr(Failure("the producers were left waiting")));
-        }
-    });
-    try {
-        workers.Join();
-    } catch (const Failure& e) {
-        ADD_FAILURE() << e.what();
+    auto joined = std::async(std::launch::async, [&] { workers.Join(); });
+    if (joined.wait_for(std::chrono::minutes(1)) == std::future_status::timeout) {
+        workers.Fail(std::make_exception_ptr(Failure("the producers were left waiting")));
     }
-    {
-        std::lock_guard lock(mutex);
-        done = true;
-    }
-    joined.notify_one();
-    watchdog.join();
+    EXPECT_NO_THROW(joined.get());
     EXPECT_EQ(finished, 1);
     for (const auto& s : seen) {
         ASSERT_EQ(s.size(), static_cast<std::size_t>(kItems));
@@ -136,6 +121,5 @@ TEST_P(VvPipelineStretch, EveryItemArrivesInOrderHoweverTheSidesSleep) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Queues, VvPipelineStretch,
-                         testing::Values(std::pair<std::size_t, std::size_t>{1, 1}, std::pair<std::size_t, std::size_t>{2, 1},
-                                         std::pair<std::size_t, std::size_t>{8, 1}, std::pair<std::size_t, std::size_t>{8, 4},
-                                         std::pair<std::size_t, std::size_t>{64, 16}));
+                         testing::Values(CapacityAndBatch{1, 1}, CapacityAndBatch{2, 1}, CapacityAndBatch{8, 1},
+                                         CapacityAndBatch{8, 4}, CapacityAndBatch{64, 16}));

@@ -48,7 +48,6 @@ StageAccount* CurrentAccount();
 template <typename Ready>
 void WaitAccounted(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, Ready ready,
                    std::int64_t StageAccount::*waited) {
-    if (ready()) return;
     StageAccount* account = CurrentAccount();
     if (account == nullptr) {
         cv.wait(lock, ready);

@@ -187,7 +187,7 @@ private:
         std::vector<std::pair<std::function<void()>, const char*>> bodies;
         // The video decoder is on the critical path, and so is AAC's encoder, whose work on
         // SD clips is as long as the video's decoding: the other stages step back a little,
-        // so that on two cores their threads are never kept waiting. (A light sound
+        // so that on two cores their threads are never kept waiting. (With AAC's
         // encoder stepping back too, the mp4 default took 8 % longer on Debian 13.)
         const auto queue = [&](auto& inlet, std::size_t items, std::size_t bytes, std::size_t batch, bool yields,
                                const char* name) {
